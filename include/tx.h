@@ -7,6 +7,7 @@
 #include "platform/d3d8_types.h"
 #include "platform/direct3d8.h"
 #include "platform/runtime_control.h"
+#include "platform/win32_ui.h"
 
 #include "mathlib/matrix.h"
 #include "mathlib/processor.h"
