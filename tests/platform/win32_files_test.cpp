@@ -220,6 +220,11 @@ TEST_F(FilesTest, BogusAndClosedHandlesAreRefused) {
     HANDLE closed = Open("a", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
     ASSERT_NE(closed, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(CloseHandle(closed));
+    // A handle opened after the close must not bring the old value back to
+    // life (a table that reused values would hand it to the new file).
+    HANDLE current = Open("a", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    ASSERT_NE(current, INVALID_HANDLE_VALUE);
+    EXPECT_NE(current, closed);
 
     char buffer[4] = {};
     DWORD count = 99;
@@ -245,6 +250,8 @@ TEST_F(FilesTest, BogusAndClosedHandlesAreRefused) {
         EXPECT_EQ(MapViewOfFile(bogus, FILE_MAP_READ, 0, 0, 0), nullptr);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     }
+
+    EXPECT_TRUE(CloseHandle(current));
 
     // A mapping is not a file, nor a file a mapping.
     HANDLE in = Open("a", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
