@@ -2,28 +2,15 @@
 // nearest source samples along every axis.
 #include "blit/linear_filter.h"
 
-#include <cfenv>
 #include <cmath>
 #include <new>
 #include <utility>
 
 #include "blit/blitter.h"
 #include "blit/strategy_support.h"
+#include "codec/rounding_scope.h"
 
 namespace {
-
-// The table's positions and weights are defined with truncating arithmetic;
-// the caller's rounding mode comes back on every exit.
-class RoundTowardZero {
-public:
-    RoundTowardZero() : saved_(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
-    ~RoundTowardZero() { std::fesetround(saved_); }
-    RoundTowardZero(const RoundTowardZero&) = delete;
-    RoundTowardZero& operator=(const RoundTowardZero&) = delete;
-
-private:
-    int saved_;
-};
 
 // u0 * row[b0] + u1 * row[b1], channel by channel.
 inline ColorF Lerp(const ColorF* row, const LinearSample& s) {
@@ -46,7 +33,8 @@ std::unique_ptr<LinearSample[]> BuildLinearTable(UINT destSize, UINT sourceSize,
     std::unique_ptr<LinearSample[]> table(new (std::nothrow) LinearSample[destSize]);
     if (!table || destSize == 0) return table;
 
-    RoundTowardZero truncating;
+    // Positions and weights are defined with truncating arithmetic.
+    TruncatingRoundingScope truncating;
     // Computing the quotient in double and narrowing it truncates twice, which
     // gives the same float as one truncating single-precision division of the
     // exact operands.
