@@ -7,6 +7,8 @@
 #include "blit/blitter.h"
 #include "blit/box_filter.h"
 #include "blit_test_support.h"
+#include "mathlib/processor_internal.h"
+#include "platform/win32_system.h"
 
 namespace {
 
@@ -202,6 +204,24 @@ TEST_F(BoxSlotTest, FirstCallOfEitherSlotFillsBoth) {
     EXPECT_EQ(FindBoxPackedRoutine(kXrgb), BoxAverage32Vector);
     EXPECT_EQ(FindBoxPackedRoutine(kArgb), BoxAverage32Vector);
     EXPECT_EQ(calls, 2);
+}
+
+// The real processor test decides, and the "DisableMMX" switch reaches it.
+TEST_F(BoxSlotTest, SelectionAsksTheProcessorDetection) {
+    txplatform::ProcessorOverride mmx{};
+    mmx.mmx = true;
+    txplatform::SetProcessorOverride(mmx);
+    txmath::ResetProcessorDetection();
+    ResetBox32Slots();
+    EXPECT_EQ(XBytesAfterBox(8), std::vector<uint32_t>(4, 0x29));
+
+    txplatform::RegistrySetDword(HKEY_LOCAL_MACHINE, "Software\\Direct3D", "DisableMMX", 1);
+    ResetBox32Slots();
+    EXPECT_EQ(XBytesAfterBox(8), std::vector<uint32_t>(4, 0));
+
+    txplatform::RegistryRemoveValue(HKEY_LOCAL_MACHINE, "Software\\Direct3D", "DisableMMX");
+    txplatform::ClearProcessorOverride();
+    txmath::ResetProcessorDetection();
 }
 
 // ---------------------------------------------------------------------------
