@@ -186,6 +186,32 @@ TEST(BlitterIdentical, SourceColorKeyConvertsInstead) {
     }
 }
 
+// Indices are copied only when they mean the same colours. The source palette
+// holds red twice (entries 3 and 7); a pixel of index 7 converted through its
+// colour comes out as the first red entry of the destination palette.
+TEST(BlitterIdentical, PalettesDifferingInTheLastEntryConvert) {
+    std::vector<PALETTEENTRY> palette(256);
+    for (int i = 0; i < 256; ++i)
+        palette[i] = {BYTE(i), BYTE(255 - i), BYTE(i / 2), 255};
+    palette[3] = palette[7] = {255, 0, 0, 255};
+    std::vector<PALETTEENTRY> other = palette;
+    other[255].peBlue ^= 1;
+
+    struct Case {
+        const std::vector<PALETTEENTRY>* destPalette;
+        uint32_t expected;
+    };
+    for (Case c : {Case{&palette, 7}, Case{&other, 3}}) {
+        TestImage src(D3DFMT_P8, 1, 3, 2), dst(D3DFMT_P8, 1, 3, 2);
+        src.Fill(7);
+        src.block().palette = palette.data();
+        dst.block().palette = c.destPalette->data();
+        Blitter blitter;
+        ASSERT_EQ(blitter.Execute(dst.block(), src.block(), TX_FILTER_TRIANGLE), S_OK);
+        EXPECT_EQ(dst.Pixels(), std::vector<uint32_t>(6, c.expected));
+    }
+}
+
 TEST(BlitterIdentical, EmptyBoxesSucceed) {
     TestImage src(kArgb, 4, 0, 3), dst(kArgb, 4, 0, 3);
     Blitter blitter;
