@@ -117,9 +117,13 @@ void ScatterRowInOrder(const ContributionTable& xTable, const ColorF* source,
     }
 }
 
+// The unpacked list of one axis. Fails also when some destination index gets
+// no pair at all: with reductions so strong that every pair falls below the
+// negligible weight, that row or column would be left unwritten (or black)
+// while the transfer reported success.
 bool BuildTable(UINT sourceExtent, UINT destExtent, bool wrap, ContributionTable* table) {
     ContributionList list = BuildTriangleLists(sourceExtent, destExtent, wrap);
-    return list && ReadContributionList(list.get(), destExtent, table);
+    return list && ReadContributionList(list.get(), destExtent, table) && table->coversDestination;
 }
 
 } // namespace
@@ -238,6 +242,8 @@ bool ReadContributionList(const uint32_t* list, UINT destExtent, ContributionTab
         w += words;
     }
     table->start[record] = pair;
+    table->coversDestination = std::find(lastRecord.get(), lastRecord.get() + destExtent,
+                                         records) == lastRecord.get() + destExtent;
     return true;
 }
 

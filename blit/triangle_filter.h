@@ -34,6 +34,7 @@ struct ContributionTable {
     std::unique_ptr<size_t[]> start; // sourceExtent + 1 entries
     std::unique_ptr<bool[]> repeats; // record j names one destination index twice
     UINT sourceExtent = 0;
+    bool coversDestination = false; // every destination index has a pair
 
     const Contribution* begin(UINT j) const { return pairs.get() + start[j]; }
     const Contribution* end(UINT j) const { return pairs.get() + start[j + 1]; }

@@ -369,6 +369,30 @@ TEST(TriangleFilter, BoxOfSixToFourIsTheTriangleFilter) {
     EXPECT_TRUE(box.MarginIntact());
 }
 
+// Past a reduction of about 100000 to 1 every pair is negligible: rather
+// than report success with a destination never written, the filter fails.
+TEST(TriangleFilter, ReductionsBeyondTheWeightsFail) {
+    FloatImage src(200000, 1), dst(1, 1);
+    src.Fill(0.5f);
+    dst.Fill(-1);
+    EXPECT_EQ(
+        RunStrategy(&Blitter::TryTriangle2D, dst.Codec(), src.Codec(), TX_FILTER_TRIANGLE).result,
+        E_FAIL);
+    EXPECT_EQ(dst.at(0).r, -1.0f);
+    ContributionTable table;
+    ContributionList list = BuildTriangleLists(200000, 1, true);
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(ReadContributionList(list.get(), 1, &table));
+    EXPECT_FALSE(table.coversDestination);
+    // A strong but workable reduction still succeeds.
+    FloatImage wide(20000, 1);
+    wide.Fill(0.5f);
+    ASSERT_EQ(
+        RunStrategy(&Blitter::TryTriangle2D, dst.Codec(), wide.Codec(), TX_FILTER_TRIANGLE).result,
+        S_OK);
+    EXPECT_NEAR(dst.at(0).r, 0.5f, 1e-3f);
+}
+
 TEST(TriangleFilter, EmptyExtentsFail) {
     FloatImage src(4, 4), dst(2, 2), empty(0, 2);
     EXPECT_EQ(
