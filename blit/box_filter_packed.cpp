@@ -39,24 +39,34 @@ inline uint32_t AverageField(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return ((sum + 2) >> 2) << shift;
 }
 
-// Bits outside the listed fields are written 0.
-template <typename Pixel, uint32_t... Fields>
-bool AveragePacked(BYTE* dest, const BYTE* source, UINT sourceWidth, UINT sourceHeight,
-                   UINT sourcePitch, UINT destPitch) {
+// Runs `average` on the four pixels of every 2x2 block of the source and
+// stores its result as the destination pixel.
+template <typename Pixel, typename Average>
+bool AverageBlocks(BYTE* dest, const BYTE* source, UINT sourceWidth, UINT sourceHeight,
+                   UINT sourcePitch, UINT destPitch, Average average) {
     for (UINT y = 0; y < sourceHeight / 2; ++y) {
         const BYTE* top = source + static_cast<size_t>(2 * y) * sourcePitch;
         const BYTE* bottom = top + sourcePitch;
         BYTE* out = dest + static_cast<size_t>(y) * destPitch;
         for (UINT x = 0; x < sourceWidth / 2; ++x) {
             const size_t left = static_cast<size_t>(2 * x) * sizeof(Pixel);
-            const uint32_t a = Load<Pixel>(top + left);
-            const uint32_t b = Load<Pixel>(top + left + sizeof(Pixel));
-            const uint32_t c = Load<Pixel>(bottom + left);
-            const uint32_t d = Load<Pixel>(bottom + left + sizeof(Pixel));
-            Store<Pixel>(out + x * sizeof(Pixel), (AverageField<Fields>(a, b, c, d) | ...));
+            Store<Pixel>(out + x * sizeof(Pixel),
+                         average(Load<Pixel>(top + left), Load<Pixel>(top + left + sizeof(Pixel)),
+                                 Load<Pixel>(bottom + left),
+                                 Load<Pixel>(bottom + left + sizeof(Pixel))));
         }
     }
     return true;
+}
+
+// Field by field; bits outside the listed fields are written 0.
+template <typename Pixel, uint32_t... Fields>
+bool AveragePacked(BYTE* dest, const BYTE* source, UINT sourceWidth, UINT sourceHeight,
+                   UINT sourcePitch, UINT destPitch) {
+    return AverageBlocks<Pixel>(dest, source, sourceWidth, sourceHeight, sourcePitch, destPitch,
+                                [](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+                                    return (AverageField<Fields>(a, b, c, d) | ...);
+                                });
 }
 
 // Two bytes per 32-bit lane pair: fields at bits 0 and 16 of `mask`ed words
@@ -74,19 +84,10 @@ inline uint32_t Average32(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
 template <uint32_t KeepMask>
 bool Average32Image(BYTE* dest, const BYTE* source, UINT sourceWidth, UINT sourceHeight,
                     UINT sourcePitch, UINT destPitch) {
-    for (UINT y = 0; y < sourceHeight / 2; ++y) {
-        const BYTE* top = source + static_cast<size_t>(2 * y) * sourcePitch;
-        const BYTE* bottom = top + sourcePitch;
-        BYTE* out = dest + static_cast<size_t>(y) * destPitch;
-        for (UINT x = 0; x < sourceWidth / 2; ++x) {
-            const size_t left = static_cast<size_t>(8) * x;
-            const uint32_t v =
-                Average32(Load<uint32_t>(top + left), Load<uint32_t>(top + left + 4),
-                          Load<uint32_t>(bottom + left), Load<uint32_t>(bottom + left + 4));
-            Store<uint32_t>(out + 4 * static_cast<size_t>(x), v & KeepMask);
-        }
-    }
-    return true;
+    return AverageBlocks<uint32_t>(dest, source, sourceWidth, sourceHeight, sourcePitch, destPitch,
+                                   [](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+                                       return Average32(a, b, c, d) & KeepMask;
+                                   });
 }
 
 // The slots of the two 32-bit colour formats. Both start as selectors; the

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "blit/blitter.h"
+#include "codec/codec_test_util.h"
 #include "codec/pixel_codec.h"
 
 namespace blittest {
@@ -188,20 +189,8 @@ inline HRESULT RunStrategy(Strategy strategy, PixelBlock& dest, const PixelBlock
     return RunStrategy(strategy, std::move(destCodec), std::move(sourceCodec), filter).result;
 }
 
-// A small deterministic generator.
-class Random {
-public:
-    explicit Random(uint32_t seed) : state_(seed * 2654435761u + 1u) {}
-    uint32_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return state_;
-    }
-
-private:
-    uint32_t state_;
-};
+using codectest::Random;
+using codectest::SameColor;
 
 inline void FillRandom(TestImage& image, uint32_t seed) {
     Random random(seed);
@@ -209,16 +198,6 @@ inline void FillRandom(TestImage& image, uint32_t seed) {
         for (UINT y = 0; y < image.height(); ++y)
             for (UINT x = 0; x < image.width(); ++x)
                 image.Set(x, y, z, random.Next());
-}
-
-inline ::testing::AssertionResult SameColor(const ColorF& actual, const ColorF& expected) {
-    if (actual.r == expected.r && actual.g == expected.g && actual.b == expected.b &&
-        actual.a == expected.a)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", " << actual.a
-           << "), expected (" << expected.r << ", " << expected.g << ", " << expected.b << ", "
-           << expected.a << ")";
 }
 
 } // namespace blittest
