@@ -115,8 +115,8 @@ HRESULT Blitter::Execute(PixelBlock& dest, const PixelBlock& source, DWORD filte
             }
         }
     }
-    // The destination goes first: codecs that cache pixels write them back
-    // when destroyed, and may still read the source.
+    // Destination first: a codec that caches pixels writes them back when it
+    // is destroyed, so the destination is complete before the source goes.
     destCodec.reset();
     sourceCodec.reset();
     return hr;
