@@ -9,7 +9,8 @@
 # ImageMagick is timed as whole `convert` runs reading a memory-mappable
 # cache (.mpc) and writing nowhere (null:); the time of the same run without
 # the resize is subtracted, leaving the resize alone. Each figure is the
-# median of RUNS runs. Our figures come from bench/blit_filters.
+# median of RUNS runs, as wall time and as CPU time (user + system; the
+# steadier one on a shared machine). Our figures come from bench/blit_filters.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,14 +31,14 @@ trap 'rm -rf "$work"' EXIT
     --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
     --benchmark_format=json --benchmark_out="$work/ours.json" \
     --benchmark_out_format=json >/dev/null 2>"$work/ours.log" || { cat "$work/ours.log" >&2; exit 1; }
-ours() { # median real time in ms of a benchmark
+ours() { # median "real cpu" time in ms of a benchmark
     python3 - "$work/ours.json" "$1" <<'PY'
 import json, sys
 data = json.load(open(sys.argv[1]))
 for b in data["benchmarks"]:
     if b["name"] == sys.argv[2] + "_median":
         scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
-        print("%.3f" % (b["real_time"] * scale))
+        print("%.3f %.3f" % (b["real_time"] * scale, b["cpu_time"] * scale))
 PY
 }
 
@@ -47,16 +48,17 @@ MAGICK_THREAD_LIMIT=1 "$convert" -seed 7 -size 2048x2048 gradient:red-blue \
     \( -size 2048x2048 xc:gray50 +noise Uniform \) -compose overlay -composite \
     -alpha set -depth 8 "$work/in.mpc"
 
-median_ms() { # median wall time in ms of a convert run with the given operators
-    local times=()
+median_ms() { # median "real cpu" time in ms of a convert run with the given operators
+    local reals=() cpus=() line
     for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s%N)
-        MAGICK_THREAD_LIMIT=1 "$convert" "$work/in.mpc" "$@" null:
-        end=$(date +%s%N)
-        times+=($(((end - start) / 1000)))
+        line=$({ TIMEFORMAT='%R %U %S'; time MAGICK_THREAD_LIMIT=1 "$convert" "$work/in.mpc" "$@" null:; } 2>&1)
+        reals+=("$(awk '{printf "%.3f", $1 * 1000}' <<<"$line")")
+        cpus+=("$(awk '{printf "%.3f", ($2 + $3) * 1000}' <<<"$line")")
     done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'
+    local real cpu
+    real=$(printf '%s\n' "${reals[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    echo "$real $cpu"
 }
 
 noop=$(median_ms)
@@ -64,14 +66,16 @@ im_tri1000=$(median_ms -filter Triangle -resize '1000x1000!')
 im_tri3000=$(median_ms -filter Triangle -resize '3000x3000!')
 im_lin1000=$(median_ms -interpolate Bilinear -interpolative-resize '1000x1000!')
 
-report() { # name ours_ms im_total_ms
+report() { # name "ours_real ours_cpu" "im_real im_cpu"
     awk -v name="$1" -v ours="$2" -v total="$3" -v noop="$noop" 'BEGIN {
-        im = total - noop
-        printf "%-26s ours %9.2f ms   ImageMagick %9.2f ms   ratio %.2f\n", name, ours, im, ours / im
+        split(ours, o, " "); split(total, t, " "); split(noop, n, " ")
+        real = t[1] - n[1]; cpu = t[2] - n[2]
+        printf "%-20s real: ours %8.2f ms  ImageMagick %8.2f ms  ratio %.2f | cpu: ours %8.2f ms  ImageMagick %8.2f ms  ratio %.2f\n",
+            name, o[1], real, o[1] / real, o[2], cpu, o[2] / cpu
     }'
 }
 
-echo "ImageMagick no-op run (read + null write): $noop ms (subtracted)"
+echo "ImageMagick no-op run (read + null write), real cpu: $noop ms (subtracted)"
 report "triangle 2048->1000" "$(ours BM_Triangle/1000)" "$im_tri1000"
 report "triangle 2048->3000" "$(ours BM_Triangle/3000)" "$im_tri3000"
 report "linear   2048->1000" "$(ours BM_Linear/1000)" "$im_lin1000"
