@@ -59,6 +59,27 @@ bool TryDirectCopy(IDirect3DSurface8* dest, const RECT* destRect, IDirect3DSurfa
     return SUCCEEDED(hr);
 }
 
+// Describes caller memory as the source block (the box gives both the extent
+// and where the pixels lie from `memory`) and blits it into the locked
+// destination.
+HRESULT BlitFromMemory(PixelBlock& dest, LPCVOID memory, D3DFORMAT format, UINT rowPitch,
+                       UINT slicePitch, const D3DBOX& box, const PALETTEENTRY* palette,
+                       D3DCOLOR colorKey, DWORD filter) {
+    PixelBlock source = {};
+    source.data = const_cast<void*>(memory); // only read
+    source.format = format;
+    source.rowPitch = rowPitch;
+    source.slicePitch = slicePitch;
+    source.bounds = box;
+    source.box = box;
+    source.colorKey = colorKey;
+    source.palette = palette;
+
+    Blitter blitter;
+    const HRESULT hr = blitter.Execute(dest, source, filter);
+    return FAILED(hr) ? hr : S_OK;
+}
+
 } // namespace
 
 HRESULT TxLoadSurfaceFromMemory(IDirect3DSurface8* destSurface, const PALETTEENTRY* destPalette,
@@ -70,27 +91,17 @@ HRESULT TxLoadSurfaceFromMemory(IDirect3DSurface8* destSurface, const PALETTEENT
 
     SurfaceLock destLock;
     PixelBlock dest = {};
-    HRESULT hr = destLock.Lock(&dest, destSurface, destPalette, destRect, 0, 0);
+    const HRESULT hr = destLock.Lock(&dest, destSurface, destPalette, destRect, 0, 0);
     if (FAILED(hr)) return hr;
 
-    PixelBlock source = {};
-    source.data = const_cast<void*>(srcMemory); // only read
-    source.format = srcFormat;
-    source.rowPitch = srcPitch;
-    source.slicePitch = 0;
-    source.bounds = D3DBOX{static_cast<UINT>(srcRect->left),
-                           static_cast<UINT>(srcRect->top),
-                           static_cast<UINT>(srcRect->right),
-                           static_cast<UINT>(srcRect->bottom),
-                           0,
-                           1};
-    source.box = source.bounds;
-    source.colorKey = colorKey;
-    source.palette = srcPalette;
-
-    Blitter blitter;
-    hr = blitter.Execute(dest, source, filter);
-    return FAILED(hr) ? hr : S_OK;
+    const D3DBOX box = {static_cast<UINT>(srcRect->left),
+                        static_cast<UINT>(srcRect->top),
+                        static_cast<UINT>(srcRect->right),
+                        static_cast<UINT>(srcRect->bottom),
+                        0,
+                        1};
+    return BlitFromMemory(dest, srcMemory, srcFormat, srcPitch, 0, box, srcPalette, colorKey,
+                          filter);
 }
 
 HRESULT TxLoadVolumeFromMemory(IDirect3DVolume8* destVolume, const PALETTEENTRY* destPalette,
@@ -102,22 +113,11 @@ HRESULT TxLoadVolumeFromMemory(IDirect3DVolume8* destVolume, const PALETTEENTRY*
 
     VolumeLock destLock;
     PixelBlock dest = {};
-    HRESULT hr = destLock.Lock(&dest, destVolume, destPalette, destBox, 0, 0);
+    const HRESULT hr = destLock.Lock(&dest, destVolume, destPalette, destBox, 0, 0);
     if (FAILED(hr)) return hr;
 
-    PixelBlock source = {};
-    source.data = const_cast<void*>(srcMemory); // only read
-    source.format = srcFormat;
-    source.rowPitch = srcRowPitch;
-    source.slicePitch = srcSlicePitch;
-    source.bounds = *srcBox;
-    source.box = *srcBox;
-    source.colorKey = colorKey;
-    source.palette = srcPalette;
-
-    Blitter blitter;
-    hr = blitter.Execute(dest, source, filter);
-    return FAILED(hr) ? hr : S_OK;
+    return BlitFromMemory(dest, srcMemory, srcFormat, srcRowPitch, srcSlicePitch, *srcBox,
+                          srcPalette, colorKey, filter);
 }
 
 HRESULT TxLoadSurfaceFromSurface(IDirect3DSurface8* destSurface, const PALETTEENTRY* destPalette,

@@ -13,7 +13,8 @@ inline void PutU16(Bytes& out, uint32_t v) {
     out.push_back(uint8_t(v >> 8));
 }
 inline void PutU32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
 }
 
 struct Dib {
@@ -45,10 +46,13 @@ struct Dib {
         PutU32(out, colorsUsed);
         PutU32(out, 0);
         size_t used = 0;
-        while (out.size() + 4 <= headerSize && used < masks.size()) PutU32(out, masks[used++]);
+        while (out.size() + 4 <= headerSize && used < masks.size())
+            PutU32(out, masks[used++]);
         out.resize(headerSize, 0);
-        for (; used < masks.size() && used < 3; ++used) PutU32(out, masks[used]);
-        for (uint32_t rgb : table) PutU32(out, rgb & 0xFFFFFF);
+        for (; used < masks.size() && used < 3; ++used)
+            PutU32(out, masks[used]);
+        for (uint32_t rgb : table)
+            PutU32(out, rgb & 0xFFFFFF);
         out.insert(out.end(), pixels.begin(), pixels.end());
         return out;
     }
