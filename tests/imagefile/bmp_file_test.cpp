@@ -204,7 +204,7 @@ const DecodeCase kDecodeCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, BmpDecode, ::testing::ValuesIn(kDecodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // Every mask set of the bitfield table, in a header that has room for an
 // alpha mask.
@@ -415,7 +415,7 @@ TEST_P(BmpRefuse, RefusesWithTheExpectedCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BmpRefuse, ::testing::ValuesIn(kFailCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // Cutting a valid file anywhere never reads past the data.
 TEST(BmpRefuse, EveryPrefixOfAValidFileFailsCleanly) {
