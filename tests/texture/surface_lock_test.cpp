@@ -245,7 +245,9 @@ protected:
             D3D_OK);
         Keep(texture);
         IDirect3DVolume8* volume = nullptr;
-        if (texture) EXPECT_EQ(texture->GetVolumeLevel(0, &volume), D3D_OK);
+        if (texture) {
+            EXPECT_EQ(texture->GetVolumeLevel(0, &volume), D3D_OK);
+        }
         return Keep(volume);
     }
 };
