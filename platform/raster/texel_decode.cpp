@@ -24,7 +24,9 @@ uint32_t SignedPart(uint32_t raw, int bits) {
     return (raw * 255u + max / 2u) / max;
 }
 
-uint32_t Read16(const unsigned char* p) { return static_cast<uint32_t>(p[0] | (p[1] << 8)); }
+uint32_t Read16(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Read32(const unsigned char* p) {
     uint32_t v;
@@ -95,8 +97,7 @@ bool DecodeRow(D3DFORMAT format, const unsigned char* row, int width, uint32_t* 
             break;
         case D3DFMT_A2B10G10R10: {
             const uint32_t w = Read32(row + 4 * x);
-            c = Argb(Channel(w, 30, 2), Channel(w, 0, 10), Channel(w, 10, 10),
-                     Channel(w, 20, 10));
+            c = Argb(Channel(w, 30, 2), Channel(w, 0, 10), Channel(w, 10, 10), Channel(w, 20, 10));
             break;
         }
         case D3DFMT_G16R16: {
