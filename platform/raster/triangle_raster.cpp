@@ -51,118 +51,129 @@ void NarrowSpan(int64_t value, int64_t step, int64_t start, int64_t* lo, int64_t
         return;
     }
     if (step > 0) {
-        // px - start >= ceil(-value / step)
-        *lo = std::max(*lo, start - FloorDiv(value, step));
+        *lo = std::max(*lo, start - FloorDiv(value, step)); // px - start >= ceil(-value / step)
     } else {
         *hi = std::min(*hi, start + FloorDiv(value, -step));
     }
 }
 
-bool DepthPasses(DWORD func, uint16_t incoming, uint16_t stored) {
+// Which comparison results pass a depth function: bit 0 for "less", bit 1
+// for "equal", bit 2 for "greater".
+unsigned DepthPassBits(DWORD func) {
     switch (func) {
     case D3DCMP_NEVER:
-        return false;
+        return 0;
     case D3DCMP_LESS:
-        return incoming < stored;
+        return 1;
     case D3DCMP_EQUAL:
-        return incoming == stored;
+        return 2;
     case D3DCMP_GREATER:
-        return incoming > stored;
+        return 4;
     case D3DCMP_NOTEQUAL:
-        return incoming != stored;
+        return 5;
     case D3DCMP_GREATEREQUAL:
-        return incoming >= stored;
+        return 6;
     case D3DCMP_ALWAYS:
-        return true;
+        return 7;
     default:
-        return incoming <= stored;
+        return 3; // less or equal
     }
 }
 
-Colour Blend(const Colour& a, const Colour& b, const Colour& c, float wa, float wb, float wc) {
+// A depth already scaled to 16-bit steps and offset by one half; the same
+// rounding as DepthToD16.
+inline uint16_t QuantiseScaled(float v) {
+    v = v > 0.0f ? v : 0.0f; // NaN as well
+    v = v < 65535.0f ? v : 65535.0f;
+    return static_cast<uint16_t>(static_cast<int>(v));
+}
+
+inline Colour Blend(const Colour& a, const Colour& b, const Colour& c, float wa, float wb,
+                    float wc) {
     return Colour{wa * a.r + wb * b.r + wc * c.r, wa * a.g + wb * b.g + wc * c.g,
                   wa * a.b + wb * b.b + wc * c.b, wa * a.a + wb * b.a + wc * c.a};
 }
 
-} // namespace
-
-void RasterizeTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                       const ClipVertex* flat, const TriangleContext& context,
-                       SampleBuffer& target) {
-    const ScreenVertex* v[3] = {&a, &b, &c};
-    int64_t area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-    if (area == 0) return;
-    // With y growing downwards a positive area runs clockwise on the screen.
-    if (context.cullMode == D3DCULL_CW && area > 0) return;
-    if (context.cullMode == D3DCULL_CCW && area < 0) return;
-    if (area < 0) {
-        std::swap(v[1], v[2]);
-        area = -area;
-    }
-
-    const int samples = context.samples;
-    const SampleOffset* pattern = context.pattern;
+struct Setup {
     Edge edges[3];
-    SetupEdge(*v[1], *v[2], pattern, samples, &edges[0]); // opposite v0
-    SetupEdge(*v[2], *v[0], pattern, samples, &edges[1]); // opposite v1
-    SetupEdge(*v[0], *v[1], pattern, samples, &edges[2]); // opposite v2
+    int64_t x0, x1, y0, y1; // pixels that samples of the triangle can reach
+    // Depth plane in 16-bit steps: z(p) = zBase + e1(p) zStep1 + e2(p) zStep2.
+    double zBase, zStep1, zStep2;
+    float sampleDepth[kMaxSamples];
+    unsigned depthPass;
+    bool depthTest, depthWrite;
+    const ShadingSetup* shading;
+    const ScreenVertex* v[3];
+    float invArea;
+    const ClipVertex* flat;
+};
 
-    // Pixels whose samples can reach the triangle: samples lie within
-    // [-8, 7] sixteenths of the centre.
-    const int64_t minX = std::min({v[0]->x, v[1]->x, v[2]->x});
-    const int64_t maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
-    const int64_t minY = std::min({v[0]->y, v[1]->y, v[2]->y});
-    const int64_t maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-    const int64_t reachBefore = 8 * kSubpixelScale / 16, reachAfter = 7 * kSubpixelScale / 16;
-    const int64_t x0 =
-        std::max<int64_t>(context.clip.left, -FloorDiv(-(minX - reachAfter), kSubpixelScale));
-    const int64_t x1 =
-        std::min<int64_t>(context.clip.right - 1, FloorDiv(maxX + reachBefore, kSubpixelScale));
-    const int64_t y0 =
-        std::max<int64_t>(context.clip.top, -FloorDiv(-(minY - reachAfter), kSubpixelScale));
-    const int64_t y1 =
-        std::min<int64_t>(context.clip.bottom - 1, FloorDiv(maxY + reachBefore, kSubpixelScale));
-    if (x0 > x1 || y0 > y1) return;
+// The colour of a pixel whose centre has edge values e.
+inline uint32_t PixelColour(const Setup& s, const int64_t e[3]) {
+    // Perspective-correct weights of the corners at the pixel centre.
+    const float l0 = static_cast<float>(e[0]) * s.invArea;
+    const float l1 = static_cast<float>(e[1]) * s.invArea;
+    const float l2 = static_cast<float>(e[2]) * s.invArea;
+    float w0 = l0 * s.v[0]->rhw, w1 = l1 * s.v[1]->rhw, w2 = l2 * s.v[2]->rhw;
+    const float sum = w0 + w1 + w2;
+    if (sum > 0.0f && std::isfinite(sum)) {
+        const float inv = 1.0f / sum;
+        w0 *= inv;
+        w1 *= inv;
+        w2 *= inv;
+    } else {
+        w0 = l0;
+        w1 = l1;
+        w2 = l2;
+    }
+    const ShadingSetup& shading = *s.shading;
+    const ClipVertex& a = *s.v[0]->attributes;
+    const ClipVertex& b = *s.v[1]->attributes;
+    const ClipVertex& c = *s.v[2]->attributes;
+    Colour diffuse{0, 0, 0, 0}, specular{0, 0, 0, 0};
+    if (s.flat) {
+        diffuse = s.flat->diffuse;
+        specular = s.flat->specular;
+    } else {
+        if (shading.readsDiffuse) diffuse = Blend(a.diffuse, b.diffuse, c.diffuse, w0, w1, w2);
+        if (shading.readsSpecular) specular = Blend(a.specular, b.specular, c.specular, w0, w1, w2);
+    }
+    float u = 0.0f, v = 0.0f;
+    if (shading.readsTexture) {
+        u = w0 * a.u + w1 * b.u + w2 * c.u;
+        v = w0 * a.v + w1 * b.v + w2 * c.v;
+    }
+    return ShadePixel(shading, diffuse, specular, u, v);
+}
 
-    // Depth is affine in screen space: z = z0 + l1 (z1 - z0) + l2 (z2 - z0)
-    // with l1, l2 the edge values opposite v1 and v2 over the area.
-    const double invArea = 1.0 / static_cast<double>(area);
-    const double dz1 = (v[1]->z - v[0]->z) * invArea;
-    const double dz2 = (v[2]->z - v[0]->z) * invArea;
-    double sampleDepth[kMaxSamples];
-    for (int s = 0; s < samples; ++s)
-        sampleDepth[s] = static_cast<double>(edges[1].sampleDelta[s]) * dz1 +
-                         static_cast<double>(edges[2].sampleDelta[s]) * dz2;
-    const bool depthTest = context.depthTest && target.HasDepth();
-    const bool depthWrite = depthTest && context.depthWrite;
+// Scans the triangle row by row. N is the sample count when known at compile
+// time (the common counts), 0 otherwise.
+template <int N>
+void Scan(const Setup& s, int runtimeSamples, SampleBuffer& target) {
+    const int n = N > 0 ? N : runtimeSamples;
+    const uint32_t allSamples = (1u << n) - 1u;
+    const Edge* edges = s.edges;
 
-    const ShadingSetup& shading = *context.shading;
-    const ClipVertex& va = *v[0]->attributes;
-    const ClipVertex& vb = *v[1]->attributes;
-    const ClipVertex& vc = *v[2]->attributes;
-    const float invAreaF = static_cast<float>(invArea);
-    const uint32_t allSamples = (1u << samples) - 1u;
-    const int64_t stepX = kSubpixelScale;
-
-    for (int64_t py = y0; py <= y1; ++py) {
+    for (int64_t py = s.y0; py <= s.y1; ++py) {
         const int64_t cy = py * kSubpixelScale;
-        int64_t lo = x0, hi = x1;
-        int64_t rowValue[3];
+        int64_t lo = s.x0, hi = s.x1;
+        int64_t e[3], step[3];
         for (int k = 0; k < 3; ++k) {
-            rowValue[k] = edges[k].At(x0 * kSubpixelScale, cy);
-            NarrowSpan(rowValue[k] + edges[k].maxDelta - edges[k].threshold, -edges[k].dy * stepX,
-                       x0, &lo, &hi);
+            const int64_t rowStart = edges[k].At(s.x0 * kSubpixelScale, cy);
+            step[k] = -edges[k].dy * kSubpixelScale;
+            NarrowSpan(rowStart + edges[k].maxDelta - edges[k].threshold, step[k], s.x0, &lo, &hi);
+            e[k] = rowStart;
         }
         if (lo > hi) continue;
-        uint32_t* colourRow = target.ColourAt(static_cast<int>(lo), static_cast<int>(py));
-        uint16_t* depthRow =
-            depthTest ? target.DepthAt(static_cast<int>(lo), static_cast<int>(py)) : nullptr;
-        for (int64_t px = lo; px <= hi; ++px) {
-            const int64_t offset = px - x0;
-            int64_t e[3];
-            for (int k = 0; k < 3; ++k)
-                e[k] = rowValue[k] - edges[k].dy * stepX * offset;
+        for (int k = 0; k < 3; ++k)
+            e[k] += step[k] * (lo - s.x0);
+        const int x = static_cast<int>(lo), y = static_cast<int>(py);
+        uint32_t* colour = target.PrepareColourRow(y, x, static_cast<int>(hi));
+        uint16_t* depth =
+            s.depthTest ? target.PrepareDepthRow(y, x, static_cast<int>(hi)) : nullptr;
 
+        for (int64_t px = lo; px <= hi; ++px, colour += n, depth += s.depthTest ? n : 0,
+                     e[0] += step[0], e[1] += step[1], e[2] += step[2]) {
             uint32_t mask;
             if (e[0] + edges[0].minDelta >= edges[0].threshold &&
                 e[1] + edges[1].minDelta >= edges[1].threshold &&
@@ -170,68 +181,114 @@ void RasterizeTriangle(const ScreenVertex& a, const ScreenVertex& b, const Scree
                 mask = allSamples;
             } else {
                 mask = 0;
-                for (int s = 0; s < samples; ++s)
-                    if (e[0] + edges[0].sampleDelta[s] >= edges[0].threshold &&
-                        e[1] + edges[1].sampleDelta[s] >= edges[1].threshold &&
-                        e[2] + edges[2].sampleDelta[s] >= edges[2].threshold)
-                        mask |= 1u << s;
+                for (int i = 0; i < n; ++i) {
+                    const bool inside = e[0] + edges[0].sampleDelta[i] >= edges[0].threshold &&
+                                        e[1] + edges[1].sampleDelta[i] >= edges[1].threshold &&
+                                        e[2] + edges[2].sampleDelta[i] >= edges[2].threshold;
+                    mask |= static_cast<uint32_t>(inside) << i;
+                }
+                if (!mask) continue;
             }
-            uint32_t* colour = colourRow + (px - lo) * samples;
-            if (mask && depthTest) {
-                uint16_t* depth = depthRow + (px - lo) * samples;
-                const double zc =
-                    v[0]->z + static_cast<double>(e[1]) * dz1 + static_cast<double>(e[2]) * dz2;
+            if (s.depthTest) {
+                const float zc = static_cast<float>(s.zBase + static_cast<double>(e[1]) * s.zStep1 +
+                                                    static_cast<double>(e[2]) * s.zStep2);
                 uint32_t passed = 0;
-                for (int s = 0; s < samples; ++s) {
-                    if (!(mask & (1u << s))) continue;
-                    const uint16_t z = DepthToD16(zc + sampleDepth[s]);
-                    if (!DepthPasses(context.depthFunc, z, depth[s])) continue;
-                    passed |= 1u << s;
-                    if (depthWrite) depth[s] = z;
+                for (int i = 0; i < n; ++i) {
+                    const uint16_t q = QuantiseScaled(zc + s.sampleDepth[i]);
+                    const uint16_t stored = depth[i];
+                    const unsigned result = (q >= stored) + (q > stored);
+                    const uint32_t ok = (mask >> i) & (s.depthPass >> result) & 1u;
+                    passed |= ok << i;
+                    if (s.depthWrite) depth[i] = ok ? q : stored;
                 }
                 mask = passed;
+                if (!mask) continue;
             }
-            if (!mask) continue;
-
-            // Perspective-correct weights of the corners at the pixel centre.
-            const float l0 = static_cast<float>(e[0]) * invAreaF;
-            const float l1 = static_cast<float>(e[1]) * invAreaF;
-            const float l2 = static_cast<float>(e[2]) * invAreaF;
-            float w0 = l0 * v[0]->rhw, w1 = l1 * v[1]->rhw, w2 = l2 * v[2]->rhw;
-            const float sum = w0 + w1 + w2;
-            if (sum > 0.0f && std::isfinite(sum)) {
-                const float inv = 1.0f / sum;
-                w0 *= inv;
-                w1 *= inv;
-                w2 *= inv;
-            } else {
-                w0 = l0;
-                w1 = l1;
-                w2 = l2;
-            }
-            Colour diffuse{0, 0, 0, 0}, specular{0, 0, 0, 0};
-            if (flat) {
-                diffuse = flat->diffuse;
-                specular = flat->specular;
-            } else {
-                if (shading.readsDiffuse)
-                    diffuse = Blend(va.diffuse, vb.diffuse, vc.diffuse, w0, w1, w2);
-                if (shading.readsSpecular)
-                    specular = Blend(va.specular, vb.specular, vc.specular, w0, w1, w2);
-            }
-            float u = 0.0f, tv = 0.0f;
-            if (shading.readsTexture) {
-                u = w0 * va.u + w1 * vb.u + w2 * vc.u;
-                tv = w0 * va.v + w1 * vb.v + w2 * vc.v;
-            }
-            const uint32_t argb = ShadePixel(shading, diffuse, specular, u, tv);
+            const uint32_t argb = PixelColour(s, e);
             if (mask == allSamples) {
-                std::fill(colour, colour + samples, argb);
+                for (int i = 0; i < n; ++i)
+                    colour[i] = argb;
             } else {
-                for (int s = 0; s < samples; ++s)
-                    if (mask & (1u << s)) colour[s] = argb;
+                for (int i = 0; i < n; ++i)
+                    if (mask & (1u << i)) colour[i] = argb;
             }
         }
+    }
+}
+
+} // namespace
+
+void RasterizeTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                       const ClipVertex* flat, const TriangleContext& context,
+                       SampleBuffer& target) {
+    Setup s;
+    s.v[0] = &a;
+    s.v[1] = &b;
+    s.v[2] = &c;
+    int64_t area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+    if (area == 0) return;
+    // With y growing downwards a positive area runs clockwise on the screen.
+    if (context.cullMode == D3DCULL_CW && area > 0) return;
+    if (context.cullMode == D3DCULL_CCW && area < 0) return;
+    if (area < 0) {
+        std::swap(s.v[1], s.v[2]);
+        area = -area;
+    }
+
+    const int samples = context.samples;
+    const SampleOffset* pattern = context.pattern;
+    SetupEdge(*s.v[1], *s.v[2], pattern, samples, &s.edges[0]); // opposite v0
+    SetupEdge(*s.v[2], *s.v[0], pattern, samples, &s.edges[1]); // opposite v1
+    SetupEdge(*s.v[0], *s.v[1], pattern, samples, &s.edges[2]); // opposite v2
+
+    // Pixels whose samples can reach the triangle: samples lie within
+    // [-8, 7] sixteenths of the centre.
+    const int64_t minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
+    const int64_t minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
+    const int64_t reachBefore = 8 * kSubpixelScale / 16, reachAfter = 7 * kSubpixelScale / 16;
+    s.x0 = std::max<int64_t>(context.clip.left, -FloorDiv(reachAfter - minX, kSubpixelScale));
+    s.x1 = std::min<int64_t>(context.clip.right - 1, FloorDiv(maxX + reachBefore, kSubpixelScale));
+    s.y0 = std::max<int64_t>(context.clip.top, -FloorDiv(reachAfter - minY, kSubpixelScale));
+    s.y1 = std::min<int64_t>(context.clip.bottom - 1, FloorDiv(maxY + reachBefore, kSubpixelScale));
+    if (s.x0 > s.x1 || s.y0 > s.y1) return;
+
+    // Depth is affine in screen space: z = z0 + l1 (z1 - z0) + l2 (z2 - z0)
+    // with l1, l2 the edge values opposite v1 and v2 over the area. It is
+    // kept in 16-bit steps plus one half, ready for truncation.
+    const double invArea = 1.0 / static_cast<double>(area);
+    s.zStep1 = (s.v[1]->z - s.v[0]->z) * invArea * 65535.0;
+    s.zStep2 = (s.v[2]->z - s.v[0]->z) * invArea * 65535.0;
+    s.zBase = s.v[0]->z * 65535.0 + 0.5;
+    for (int i = 0; i < samples; ++i)
+        s.sampleDepth[i] =
+            static_cast<float>(static_cast<double>(s.edges[1].sampleDelta[i]) * s.zStep1 +
+                               static_cast<double>(s.edges[2].sampleDelta[i]) * s.zStep2);
+    s.depthTest = context.depthTest && target.HasDepth();
+    s.depthWrite = s.depthTest && context.depthWrite;
+    s.depthPass = DepthPassBits(context.depthFunc);
+    s.shading = context.shading;
+    s.invArea = static_cast<float>(invArea);
+    s.flat = flat;
+
+    switch (samples) {
+    case 1:
+        Scan<1>(s, 1, target);
+        break;
+    case 2:
+        Scan<2>(s, 2, target);
+        break;
+    case 4:
+        Scan<4>(s, 4, target);
+        break;
+    case 8:
+        Scan<8>(s, 8, target);
+        break;
+    case 16:
+        Scan<16>(s, 16, target);
+        break;
+    default:
+        Scan<0>(s, samples, target);
+        break;
     }
 }
 

@@ -2,6 +2,7 @@
 // buffer's storage, clearing and resolve.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -193,6 +194,55 @@ TEST(SampleBuffer, AllocatesClearsAndResolvesWithRounding) {
         buffer.ClearColour(buffer.Bounds(), 0x80FF7F01u);
         buffer.Resolve(buffer.Bounds(), out.data(), 8);
         EXPECT_EQ(out[3], 0x80FF7F01u) << n;
+    }
+}
+
+// Clears are deferred per tile; a random mix of clears with rectangles
+// that cover, cut or miss tiles, single-pixel writes and value changes must
+// read back exactly like a buffer that clears eagerly.
+TEST(SampleBuffer, DeferredClearsMatchAnEagerModel) {
+    const int width = 21, height = 19, samples = 3;
+    txraster::SampleBuffer buffer;
+    ASSERT_EQ(buffer.Allocate(width, height, samples, true), S_OK);
+    std::vector<uint32_t> colour(static_cast<size_t>(width) * height * samples, 0u);
+    std::vector<uint16_t> depth(colour.size(), 0xFFFF);
+    uint32_t seed = 12345;
+    auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(range));
+    };
+    for (int step = 0; step < 400; ++step) {
+        const int kind = next(5);
+        const RECT r{next(width + 4) - 2, next(height + 4) - 2, next(width + 4), next(height + 4)};
+        const uint32_t value = static_cast<uint32_t>(next(3)) * 0x01010101u;
+        for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
+            for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x)
+                for (int s = 0; s < samples; ++s) {
+                    const size_t i = (static_cast<size_t>(y) * width + x) * samples + s;
+                    if (kind == 0 || kind == 1) colour[i] = value;
+                    if (kind == 2) depth[i] = static_cast<uint16_t>(value);
+                }
+        if (kind == 0 || kind == 1) buffer.ClearColour(r, value);
+        if (kind == 2) buffer.ClearDepth(r, static_cast<uint16_t>(value));
+        if (kind >= 3) {
+            // A write through the writable accessor.
+            const int x = next(width), y = next(height), s = next(samples);
+            const size_t i = (static_cast<size_t>(y) * width + x) * samples + s;
+            colour[i] = 0xFF000000u | static_cast<uint32_t>(step);
+            depth[i] = static_cast<uint16_t>(step);
+            buffer.ColourAt(x, y)[s] = colour[i];
+            buffer.DepthAt(x, y)[s] = depth[i];
+        }
+        const txraster::SampleBuffer& view = buffer;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int s = 0; s < samples; ++s) {
+                    const size_t i = (static_cast<size_t>(y) * width + x) * samples + s;
+                    ASSERT_EQ(view.ColourAt(x, y)[s], colour[i])
+                        << "step " << step << " pixel " << x << "," << y;
+                    ASSERT_EQ(view.DepthAt(x, y)[s], depth[i])
+                        << "step " << step << " pixel " << x << "," << y;
+                }
     }
 }
 
