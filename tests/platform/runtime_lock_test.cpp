@@ -73,7 +73,7 @@ TEST_F(RuntimeLockTest, EveryFormatHasItsPitchAndSize) {
         ASSERT_EQ(surface->LockRect(&locked, nullptr, 0), D3D_OK);
         EXPECT_EQ(locked.Pitch, c.pitch);
         // The whole storage is there to be written.
-        std::memset(locked.pBits, 0xA5, c.size);
+        std::memset(locked.pBits, 0xA5, desc.Size);
         EXPECT_EQ(surface->UnlockRect(), D3D_OK);
     }
 }
