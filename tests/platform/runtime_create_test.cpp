@@ -206,8 +206,16 @@ TEST_F(RuntimeCreateTest, BadDeviceRequestsAreRefused) {
         EXPECT_EQ(device, nullptr);
         EXPECT_EQ(p.BackBufferWidth, asGiven.BackBufferWidth);
     }
-    D3DPRESENT_PARAMETERS p = OffscreenParameters();
+    // The back buffer of a window whose client area cannot be read has no
+    // size to take.
+    D3DPRESENT_PARAMETERS p = OffscreenParameters(0, 0);
     IDirect3DDevice8* device = nullptr;
+    HWND unknownWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7e570));
+    EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, unknownWindow,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device, nullptr);
+    p = OffscreenParameters();
     EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                  nullptr, &device),
               D3DERR_INVALIDCALL);
@@ -239,10 +247,26 @@ TEST_F(RuntimeCreateTest, TexturesHaveTheRequestedLevels) {
     EXPECT_EQ(texture->GetSurfaceLevel(7, Out(level)), D3DERR_INVALIDCALL);
     EXPECT_FALSE(level);
 
+    EXPECT_EQ(texture->AddDirtyRect(nullptr), D3D_OK);
+    const RECT dirty = {90, 50, 100, 60};
+    EXPECT_EQ(texture->AddDirtyRect(&dirty), D3D_OK);
+    const RECT outside = {90, 50, 101, 60};
+    EXPECT_EQ(texture->AddDirtyRect(&outside), D3DERR_INVALIDCALL);
+    // Managed resources keep a priority and a level of detail.
+    EXPECT_EQ(texture->SetPriority(5), 0u);
+    EXPECT_EQ(texture->SetPriority(7), 5u);
+    EXPECT_EQ(texture->GetPriority(), 7u);
+    EXPECT_EQ(texture->SetLOD(9), 0u);
+    EXPECT_EQ(texture->GetLOD(), 6u) << "limited to the last level";
+
     ASSERT_EQ(device_->CreateTexture(100, 60, 3, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                      Out(texture)),
               D3D_OK);
     EXPECT_EQ(texture->GetLevelCount(), 3u);
+    EXPECT_EQ(texture->SetPriority(5), 0u);
+    EXPECT_EQ(texture->GetPriority(), 0u) << "only managed resources have a priority";
+    EXPECT_EQ(texture->SetLOD(1), 0u);
+    EXPECT_EQ(texture->GetLOD(), 0u);
     ASSERT_EQ(texture->GetLevelDesc(2, &desc), D3D_OK);
     EXPECT_EQ(desc.Usage, D3DUSAGE_DYNAMIC);
     EXPECT_EQ(desc.Width, 25u);
