@@ -30,7 +30,9 @@ TEST_F(ModuleLookupTest, ModulesAreFoundByNameWithoutCase) {
         EXPECT_EQ(GetModuleHandleA(name), runtime) << name;
     for (const char* name : {"d3d8d.dll", "d3d8.dl", "d3d8.dll ", "kernel32.dll", "", "d3d"})
         EXPECT_EQ(GetModuleHandleA(name), nullptr) << name;
+    SetLastError(0);
     EXPECT_EQ(LoadLibraryA("d3d8d.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
 
     txplatform::SetModulePresent("D3D8D.DLL", true);
@@ -59,7 +61,9 @@ TEST_F(ModuleLookupTest, ExportsAreFoundByExactName) {
               &Direct3DCreate8);
     for (const char* name : {"debugsetmute", "DebugSetMute2", "", "GetProcAddress"})
         EXPECT_EQ(GetProcAddress(runtime, name), nullptr) << name;
+    SetLastError(0);
     EXPECT_EQ(GetProcAddress(runtime, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     EXPECT_EQ(GetProcAddress(runtime, reinterpret_cast<LPCSTR>(1)), nullptr) << "ordinal";
     EXPECT_EQ(GetProcAddress(nullptr, "DebugSetMute"), nullptr);
     EXPECT_EQ(GetProcAddress(GetModuleHandleA(nullptr), "DebugSetMute"), nullptr);
