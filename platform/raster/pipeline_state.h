@@ -44,6 +44,12 @@ struct PipelineState {
     bool lighting = true;     // D3DRS_LIGHTING
     bool flatShading = false; // D3DRS_SHADEMODE == D3DSHADE_FLAT
     DWORD textureFactor = 0xFFFFFFFFu;
+    // D3DRS_MULTISAMPLEANTIALIAS off: every sample of a multisampled target
+    // takes the coverage and depth of the pixel centre.
+    bool multisampleAntialias = true;
+    // D3DRS_MULTISAMPLEMASK: bit i lets sample i of a multisampled target
+    // be written.
+    DWORD sampleMask = 0xFFFFFFFFu;
 
     StageState stage0;
     // Level 0 of the texture on stage 0, or null: a stage that reads the

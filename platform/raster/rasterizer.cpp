@@ -162,7 +162,11 @@ HRESULT Rasterizer::Draw(const DrawCall& call, const PipelineState& state, Sampl
     context.depthFunc = state.depthFunc;
     context.clip = clip;
     context.samples = target.Samples();
-    context.pattern = SamplePattern(target.Samples());
+    static const SampleOffset kCentres[kMaxSamples] = {};
+    const bool multisampled = target.Samples() > 1;
+    context.pattern =
+        multisampled && !state.multisampleAntialias ? kCentres : SamplePattern(target.Samples());
+    context.sampleMask = multisampled ? state.sampleMask : 0xFFFFFFFFu;
 
     ClipVertex polygon[kMaxClippedVertices];
     ScreenVertex corners[kMaxClippedVertices];

@@ -163,6 +163,33 @@ void SampleBuffer::ClearDepth(const RECT& rect, uint16_t value) {
     Clear(depthPlane_, rect, value);
 }
 
+void SampleBuffer::LoadColour(const uint32_t* argb, size_t pitch) {
+    if (!colour_.samples || !argb) return;
+    for (int y = 0; y < height_; ++y) {
+        uint32_t* samples = PrepareColourRow(y, 0, width_ - 1);
+        const uint32_t* row = argb + static_cast<size_t>(y) * pitch;
+        for (int x = 0; x < width_; ++x, samples += samples_)
+            std::fill(samples, samples + samples_, row[x]);
+    }
+}
+
+void SampleBuffer::LoadDepth(const uint16_t* values, size_t pitch) {
+    if (!depth_ || !values) return;
+    for (int y = 0; y < height_; ++y) {
+        uint16_t* samples = PrepareDepthRow(y, 0, width_ - 1);
+        const uint16_t* row = values + static_cast<size_t>(y) * pitch;
+        for (int x = 0; x < width_; ++x, samples += samples_)
+            std::fill(samples, samples + samples_, row[x]);
+    }
+}
+
+void SampleBuffer::ReadDepth(uint16_t* values, size_t pitch) const {
+    if (!depth_ || !values) return;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+            values[static_cast<size_t>(y) * pitch + static_cast<size_t>(x)] = DepthAt(x, y)[0];
+}
+
 namespace {
 
 template <int N>

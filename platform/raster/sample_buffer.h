@@ -54,6 +54,14 @@ public:
     void ClearColour(const RECT& rect, uint32_t argb);
     void ClearDepth(const RECT& rect, uint16_t depth);
 
+    // Sets every sample of every pixel from an A8R8G8B8 image, or every
+    // depth sample from 16-bit values (rows `pitch` values apart), as when a
+    // program has written the surface's memory itself.
+    void LoadColour(const uint32_t* argb, size_t pitch);
+    void LoadDepth(const uint16_t* values, size_t pitch);
+    // The depth of sample 0 of every pixel, into rows `pitch` values apart.
+    void ReadDepth(uint16_t* values, size_t pitch) const;
+
     // Averages the samples of every pixel of `rect` (clipped to the buffer)
     // channel by channel, rounding to nearest, into an A8R8G8B8 image whose
     // row `y` starts at `out + y * rowPitchBytes` (buffer coordinates).

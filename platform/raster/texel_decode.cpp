@@ -107,10 +107,11 @@ bool DecodeRow(D3DFORMAT format, const unsigned char* row, int width, uint32_t* 
         }
         case D3DFMT_P8:
         case D3DFMT_A8P8: {
-            if (!palette) return false;
             const bool withAlpha = format == D3DFMT_A8P8;
             const uint32_t index = withAlpha ? row[2 * x] : row[x];
-            const PALETTEENTRY& e = palette[index];
+            // Without a palette every entry is opaque white, as the
+            // library's codecs read such textures.
+            const PALETTEENTRY e = palette ? palette[index] : PALETTEENTRY{255, 255, 255, 255};
             c = Argb(withAlpha ? row[2 * x + 1] : e.peFlags, e.peRed, e.peGreen, e.peBlue);
             break;
         }
@@ -254,10 +255,9 @@ bool IsBlockFormat(D3DFORMAT format) {
 
 bool CanDecodeFormat(D3DFORMAT format) {
     if (IsBlockFormat(format)) return true;
-    static const PALETTEENTRY grey[256] = {};
     const unsigned char probe[8] = {};
     uint32_t out[1];
-    return DecodeRow(format, probe, 1, out, grey);
+    return DecodeRow(format, probe, 1, out, nullptr);
 }
 
 bool DecodeTexels(D3DFORMAT format, const void* source, size_t sourcePitch, int width, int height,
@@ -279,8 +279,7 @@ bool DecodeTexels(D3DFORMAT format, const void* source, size_t sourcePitch, int 
         }
         return true;
     }
-    if (!CanDecodeFormat(format) || ((format == D3DFMT_P8 || format == D3DFMT_A8P8) && !palette))
-        return false;
+    if (!CanDecodeFormat(format)) return false;
     for (int y = 0; y < height; ++y)
         if (!DecodeRow(format, base + static_cast<size_t>(y) * sourcePitch, width,
                        out + static_cast<size_t>(y) * outPitch, palette))

@@ -15,14 +15,15 @@
 
 namespace txraster {
 
-// True for the formats DecodeTexels reads (palette formats need a palette).
+// True for the formats DecodeTexels reads.
 bool CanDecodeFormat(D3DFORMAT format);
 
 // Converts width x height texels starting at `source`, whose rows (rows of
 // 4x4 blocks for the block-compressed formats) lie `sourcePitch` bytes apart,
 // into `out`, whose rows lie `outPitch` texels apart. `palette` (256
-// entries, alpha in peFlags) serves P8 and A8P8. False when the format
-// cannot be read.
+// entries, alpha in peFlags) serves P8 and A8P8; without one their texels
+// are opaque white (A8P8 keeps its alpha). False when the format cannot be
+// read.
 bool DecodeTexels(D3DFORMAT format, const void* source, size_t sourcePitch, int width, int height,
                   uint32_t* out, size_t outPitch, const PALETTEENTRY* palette = nullptr);
 

@@ -106,6 +106,7 @@ struct Setup {
     const ScreenVertex* v[3];
     float invArea;
     const ClipVertex* flat;
+    uint32_t sampleMask;
 };
 
 // The colour of a pixel whose centre has edge values e.
@@ -187,8 +188,9 @@ void Scan(const Setup& s, int runtimeSamples, SampleBuffer& target) {
                                         e[2] + edges[2].sampleDelta[i] >= edges[2].threshold;
                     mask |= static_cast<uint32_t>(inside) << i;
                 }
-                if (!mask) continue;
             }
+            mask &= s.sampleMask;
+            if (!mask) continue;
             if (s.depthTest) {
                 const float zc = static_cast<float>(s.zBase + static_cast<double>(e[1]) * s.zStep1 +
                                                     static_cast<double>(e[2]) * s.zStep2);
@@ -269,6 +271,7 @@ void RasterizeTriangle(const ScreenVertex& a, const ScreenVertex& b, const Scree
     s.shading = context.shading;
     s.invArea = static_cast<float>(invArea);
     s.flat = flat;
+    s.sampleMask = context.sampleMask;
 
     switch (samples) {
     case 1:

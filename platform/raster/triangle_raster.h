@@ -17,6 +17,7 @@ struct TriangleContext {
     RECT clip{0, 0, 0, 0}; // pixels that may be written
     const SampleOffset* pattern = nullptr;
     int samples = 1;
+    uint32_t sampleMask = 0xFFFFFFFFu; // samples that may be written
 };
 
 // Coverage and depth are decided per sample, with the top-left rule for

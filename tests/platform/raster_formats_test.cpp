@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/raster/image_ops.h"
 #include "platform/raster/sample_buffer.h"
 #include "platform/raster/texel_decode.h"
 #include "platform/raster/vertex_format.h"
@@ -134,7 +135,11 @@ TEST(TexelDecode, PalettesPartialBlocksAndUnknownFormats) {
     EXPECT_EQ(out[0], 0x40102030u);
     ASSERT_TRUE(txraster::DecodeTexels(D3DFMT_A8P8, indices, 2, 1, 1, out, 1, palette));
     EXPECT_EQ(out[0], 0x99102030u);
-    EXPECT_FALSE(txraster::DecodeTexels(D3DFMT_P8, indices, 1, 1, 1, out, 1, nullptr));
+    // Without a palette, as the library's codecs read them: opaque white.
+    ASSERT_TRUE(txraster::DecodeTexels(D3DFMT_P8, indices, 1, 1, 1, out, 1, nullptr));
+    EXPECT_EQ(out[0], 0xFFFFFFFFu);
+    ASSERT_TRUE(txraster::DecodeTexels(D3DFMT_A8P8, indices, 2, 1, 1, out, 1, nullptr));
+    EXPECT_EQ(out[0], 0x99FFFFFFu);
 
     // A 5 x 5 DXT1 image has 2 x 2 blocks, of which only the texels inside
     // the image are written.
@@ -260,6 +265,88 @@ TEST(SampleBuffer, DepthQuantisesToSixteenBits) {
                  {std::numeric_limits<double>::quiet_NaN(), 0}};
     for (const auto& c : cases)
         EXPECT_EQ(txraster::DepthToD16(c.z), c.d16) << c.z;
+}
+
+} // namespace
+
+namespace {
+
+TEST(ImageOps, EncodingRoundsToTheFormatAndDecodesBack) {
+    const uint32_t colours[] = {0xFF000000u, 0xFFFFFFFFu, 0x80FF7F01u, 0x00123456u, 0xC0808080u};
+    // Bits per channel; alpha 0 means the format is opaque.
+    const struct {
+        D3DFORMAT format;
+        int alpha, red, green, blue;
+    } formats[] = {
+        {D3DFMT_A8R8G8B8, 8, 8, 8, 8}, {D3DFMT_X8R8G8B8, 0, 8, 8, 8}, {D3DFMT_R8G8B8, 0, 8, 8, 8},
+        {D3DFMT_R5G6B5, 0, 5, 6, 5},   {D3DFMT_X1R5G5B5, 0, 5, 5, 5}, {D3DFMT_A1R5G5B5, 1, 5, 5, 5},
+        {D3DFMT_A4R4G4B4, 4, 4, 4, 4}, {D3DFMT_X4R4G4B4, 0, 4, 4, 4},
+    };
+    // Within half a step of the channel's precision.
+    auto close = [](uint32_t want, uint32_t got, int bits) {
+        const int step = 255 / ((1 << bits) - 1);
+        return std::abs(static_cast<int>(want) - static_cast<int>(got)) <= step / 2;
+    };
+    for (const auto& f : formats) {
+        ASSERT_TRUE(txraster::CanEncodeFormat(f.format));
+        unsigned char bytes[5 * 4] = {};
+        ASSERT_TRUE(txraster::EncodeTexels(f.format, colours, 5, 5, 1, bytes, sizeof bytes));
+        uint32_t back[5] = {};
+        ASSERT_TRUE(txraster::DecodeTexels(f.format, bytes, sizeof bytes, 5, 1, back, 5));
+        for (int i = 0; i < 5; ++i) {
+            const uint32_t want = colours[i], got = back[i];
+            SCOPED_TRACE(testing::Message() << "format " << f.format << " colour " << std::hex
+                                            << want << " read " << got);
+            EXPECT_TRUE(close((want >> 16) & 0xFF, (got >> 16) & 0xFF, f.red));
+            EXPECT_TRUE(close((want >> 8) & 0xFF, (got >> 8) & 0xFF, f.green));
+            EXPECT_TRUE(close(want & 0xFF, got & 0xFF, f.blue));
+            const uint32_t alpha = want >> 24, gotAlpha = got >> 24;
+            if (f.alpha == 0) {
+                EXPECT_EQ(gotAlpha, 255u);
+            } else if (f.alpha == 1) {
+                EXPECT_EQ(gotAlpha, alpha >= 128 ? 255u : 0u);
+            } else {
+                EXPECT_TRUE(close(alpha, gotAlpha, f.alpha));
+            }
+        }
+    }
+    EXPECT_FALSE(txraster::CanEncodeFormat(D3DFMT_DXT1));
+    EXPECT_FALSE(txraster::CanEncodeFormat(D3DFMT_D16));
+}
+
+TEST(ImageOps, FitKeepsTheAspectCentred) {
+    const struct {
+        int sw, sh, w, h;
+        RECT expected;
+    } cases[] = {
+        {640, 480, 1024, 768, {0, 0, 1024, 768}},     // same shape
+        {640, 480, 1920, 1080, {240, 0, 1680, 1080}}, // bars left and right
+        {640, 480, 800, 1000, {0, 200, 800, 800}},    // bars above and below
+        {100, 100, 401, 400, {0, 0, 400, 400}},       // odd spare column on the right
+        {0, 480, 800, 600, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const RECT r = txraster::FitKeepingAspect(c.sw, c.sh, c.w, c.h);
+        EXPECT_EQ(r.left, c.expected.left) << c.w << "x" << c.h;
+        EXPECT_EQ(r.top, c.expected.top) << c.w << "x" << c.h;
+        EXPECT_EQ(r.right, c.expected.right) << c.w << "x" << c.h;
+        EXPECT_EQ(r.bottom, c.expected.bottom) << c.w << "x" << c.h;
+    }
+}
+
+TEST(ImageOps, StretchTakesThePixelUnderEachCentre) {
+    // Three source columns onto seven destination columns and back.
+    const uint32_t source[3] = {1, 2, 3};
+    uint32_t wide[7] = {};
+    txraster::StretchNearest(source, 3, RECT{0, 0, 3, 1}, wide, 7, RECT{0, 0, 7, 1});
+    const uint32_t expectedWide[7] = {1, 1, 2, 2, 2, 3, 3};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(wide[i], expectedWide[i]) << i;
+    uint32_t narrow[3] = {};
+    txraster::StretchNearest(wide, 7, RECT{0, 0, 7, 1}, narrow, 3, RECT{0, 0, 3, 1});
+    EXPECT_EQ(narrow[0], 1u);
+    EXPECT_EQ(narrow[1], 2u);
+    EXPECT_EQ(narrow[2], 3u);
 }
 
 } // namespace
