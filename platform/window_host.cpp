@@ -100,7 +100,9 @@ bool IsFullScreen(HWND handle) {
 }
 
 bool HasRealDisplay() {
-    if (!ui::EnsureVideo()) return false;
+    // Asking must not start the video subsystem: programs without windows
+    // (tools, off-screen devices) stay away from the display.
+    if (ui::State().video != ui::VideoStatus::Ready) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
