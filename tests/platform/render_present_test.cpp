@@ -13,7 +13,12 @@ using rastertest::At;
 
 class RenderPresentTest : public RenderTest {};
 
-// Fills a lockable back buffer with a pattern of distinct pixels.
+// A pattern of distinct neighbouring pixels.
+uint32_t PatternPixel(uint32_t x, uint32_t y) {
+    return 0xFF000000u | (x * 2u) << 16 | (y * 2u) << 8 | ((x * 7u + y * 3u) & 0xFF);
+}
+
+// Fills a lockable back buffer with the pattern.
 void FillBackBuffer(IDirect3DDevice8* device, UINT width, UINT height) {
     Ref<IDirect3DSurface8> backBuffer;
     ASSERT_EQ(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, Out(backBuffer)), D3D_OK);
@@ -23,7 +28,7 @@ void FillBackBuffer(IDirect3DDevice8* device, UINT width, UINT height) {
         uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(locked.pBits) +
                                                     size_t(y) * locked.Pitch);
         for (UINT x = 0; x < width; ++x)
-            row[x] = 0xFF000000u | (x * 2u) << 16 | (y * 2u) << 8 | ((x * 7u + y * 3u) & 0xFF);
+            row[x] = PatternPixel(x, y);
     }
     ASSERT_EQ(backBuffer->UnlockRect(), D3D_OK);
 }
@@ -44,10 +49,7 @@ TEST_F(RenderPresentTest, MagnifiedWindowShowsEachPixelAsABlock) {
     ASSERT_EQ(height, 400);
     for (int y = 0; y < 400; ++y)
         for (int x = 0; x < 400; ++x) {
-            const uint32_t bx = x / 4, by = y / 4;
-            const uint32_t expected =
-                0xFF000000u | (bx * 2u) << 16 | (by * 2u) << 8 | ((bx * 7u + by * 3u) & 0xFF);
-            ASSERT_EQ(shown[y * 400 + x], expected) << x << "," << y;
+            ASSERT_EQ(shown[y * 400 + x], PatternPixel(x / 4, y / 4)) << x << "," << y;
         }
 
     // A smaller window shows every other pixel.
@@ -77,9 +79,9 @@ TEST_F(RenderPresentTest, RectanglesChooseWhatGoesWhere) {
     ASSERT_TRUE(txplatform::ReadWindowImage(window, &shown, &width, &height));
     EXPECT_EQ(shown[0], 0xFF0000FFu);
     EXPECT_EQ(shown[15 * 16 + 15], 0xFF0000FFu);
-    const uint32_t pixel23 = 0xFF000000u | 4u << 16 | 6u << 8 | (2 * 7 + 3 * 3);
-    EXPECT_EQ(shown[0 * 16 + 8], pixel23);
-    EXPECT_EQ(shown[1 * 16 + 9], pixel23);
+    EXPECT_EQ(shown[0 * 16 + 8], PatternPixel(2, 3));
+    EXPECT_EQ(shown[1 * 16 + 9], PatternPixel(2, 3));
+    EXPECT_EQ(shown[7 * 16 + 15], PatternPixel(5, 6));
 
     const RECT outside{10, 10, 20, 20};
     EXPECT_EQ(device->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
