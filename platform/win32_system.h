@@ -11,16 +11,26 @@
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NOT_SAME_DEVICE 17L
 #define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
 #define ERROR_MORE_DATA 234L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_INVALID_FLAGS 1004L
 #define ERROR_FILE_INVALID 1006L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_USER_MAPPED_FILE 1224L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_MOD_NOT_FOUND 126L
 
@@ -81,6 +91,10 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
 // Code pages: the host's "ANSI" code page is UTF-8.
 #define CP_ACP 0u
 #define CP_UTF8 65001u
+// Fail with ERROR_NO_UNICODE_TRANSLATION on malformed input instead of
+// replacing it.
+#define MB_ERR_INVALID_CHARS 0x00000008u
+#define WC_ERR_INVALID_CHARS 0x00000080u
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideString, int wideCount,
                         LPSTR multiByteString, int multiByteCount, LPCSTR defaultChar,
