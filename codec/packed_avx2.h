@@ -123,6 +123,23 @@ TX_TARGET_AVX2 inline __m256i EncodeFieldEight(__m256 c, __m256 t) {
     return _mm256_slli_epi32(_mm256_cvttps_epi32(v), Shift);
 }
 
+// Transposes the 4 x 4 floats of each 128-bit half of a, b, c, d: channels
+// to pixels or pixels to channels.
+TX_TARGET_AVX2 inline void TransposeHalves(__m256& a, __m256& b, __m256& c, __m256& d) {
+    const __m256 ab0 = _mm256_unpacklo_ps(a, b), ab1 = _mm256_unpackhi_ps(a, b);
+    const __m256 cd0 = _mm256_unpacklo_ps(c, d), cd1 = _mm256_unpackhi_ps(c, d);
+    a = _mm256_shuffle_ps(ab0, cd0, _MM_SHUFFLE(1, 0, 1, 0));
+    b = _mm256_shuffle_ps(ab0, cd0, _MM_SHUFFLE(3, 2, 3, 2));
+    c = _mm256_shuffle_ps(ab1, cd1, _MM_SHUFFLE(1, 0, 1, 0));
+    d = _mm256_shuffle_ps(ab1, cd1, _MM_SHUFFLE(3, 2, 3, 2));
+}
+
+// Pixels p[0] and p[4], one per half.
+TX_TARGET_AVX2 inline __m256 LoadPixelPair(const ColorF* p) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(&p[0].r)),
+                                _mm_loadu_ps(&p[4].r), 1);
+}
+
 // Decodes the largest multiple of eight pixels of a row; returns its size.
 template <const PackedLayout& L>
 TX_TARGET_AVX2 UINT DecodeEights(const BYTE* row, ColorF* out, UINT width) {
@@ -159,19 +176,14 @@ TX_TARGET_AVX2 UINT DecodeEights(const BYTE* row, ColorF* out, UINT width) {
         if constexpr (L.green.bits != 0) g = DecodeFieldEight<L.green.shift, L.green.bits>(v);
         if constexpr (L.blue.bits != 0) b = DecodeFieldEight<L.blue.shift, L.blue.bits>(v);
         if constexpr (L.alpha.bits != 0) a = DecodeFieldEight<L.alpha.shift, L.alpha.bits>(v);
-        // Channels to pixels: within each half, (r, g, b, a) of pixels 0-3
-        // (4-7) become pixels, then the halves are paired in order.
-        const __m256 rg0 = _mm256_unpacklo_ps(r, g), rg1 = _mm256_unpackhi_ps(r, g);
-        const __m256 ba0 = _mm256_unpacklo_ps(b, a), ba1 = _mm256_unpackhi_ps(b, a);
-        const __m256 p04 = _mm256_shuffle_ps(rg0, ba0, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 p15 = _mm256_shuffle_ps(rg0, ba0, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 p26 = _mm256_shuffle_ps(rg1, ba1, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 p37 = _mm256_shuffle_ps(rg1, ba1, _MM_SHUFFLE(3, 2, 3, 2));
+        // Channels to pixels: r, g, b, a become pixels 0 and 4, 1 and 5, 2 and
+        // 6, 3 and 7; then the halves are paired in order.
+        TransposeHalves(r, g, b, a);
         float* f = &out[x].r;
-        _mm256_storeu_ps(f, _mm256_permute2f128_ps(p04, p15, 0x20));
-        _mm256_storeu_ps(f + 8, _mm256_permute2f128_ps(p26, p37, 0x20));
-        _mm256_storeu_ps(f + 16, _mm256_permute2f128_ps(p04, p15, 0x31));
-        _mm256_storeu_ps(f + 24, _mm256_permute2f128_ps(p26, p37, 0x31));
+        _mm256_storeu_ps(f, _mm256_permute2f128_ps(r, g, 0x20));
+        _mm256_storeu_ps(f + 8, _mm256_permute2f128_ps(b, a, 0x20));
+        _mm256_storeu_ps(f + 16, _mm256_permute2f128_ps(r, g, 0x31));
+        _mm256_storeu_ps(f + 24, _mm256_permute2f128_ps(b, a, 0x31));
     }
     return x;
 }
@@ -218,21 +230,10 @@ TX_TARGET_AVX2 UINT EncodeEights(const ColorF* in, const float* t, UINT z, BYTE*
     for (; width - x >= 8; x += 8) {
         // Pixels j and j + 4 side by side, then a transpose within each half
         // gives each channel of pixels 0-7 in order.
-        const float* f = &in[x].r;
-        const __m256 p04 =
-            _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(f)), _mm_loadu_ps(f + 16), 1);
-        const __m256 p15 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(f + 4)),
-                                                _mm_loadu_ps(f + 20), 1);
-        const __m256 p26 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(f + 8)),
-                                                _mm_loadu_ps(f + 24), 1);
-        const __m256 p37 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(f + 12)),
-                                                _mm_loadu_ps(f + 28), 1);
-        const __m256 rg01 = _mm256_unpacklo_ps(p04, p15), ba01 = _mm256_unpackhi_ps(p04, p15);
-        const __m256 rg23 = _mm256_unpacklo_ps(p26, p37), ba23 = _mm256_unpackhi_ps(p26, p37);
-        const __m256 r = _mm256_shuffle_ps(rg01, rg23, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 g = _mm256_shuffle_ps(rg01, rg23, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 b = _mm256_shuffle_ps(ba01, ba23, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 a = _mm256_shuffle_ps(ba01, ba23, _MM_SHUFFLE(3, 2, 3, 2));
+        const ColorF* p = in + x;
+        __m256 r = LoadPixelPair(p), g = LoadPixelPair(p + 1), b = LoadPixelPair(p + 2),
+               a = LoadPixelPair(p + 3);
+        TransposeHalves(r, g, b, a);
 
         __m256i v = _mm256_setzero_si256();
         if constexpr (L.luminance.bits != 0) {

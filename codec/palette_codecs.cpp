@@ -14,7 +14,6 @@
 #include "codec/codec_families.h"
 #include "codec/pixel_fields.h"
 #include "codec/rounding_scope.h"
-
 #include "codec/simd_support.h"
 
 #if defined(__SSE2__)
@@ -33,6 +32,7 @@ struct PlanarPalette {
     alignas(32) float a[256];
 };
 
+#if defined(__SSE2__) || TX_CODEC_AVX2
 // The entry that a search keeps when its lanes disagree: the smallest
 // distance, then the lowest index. A lane that never found a distance below
 // the largest float holds index 0, as the sequential search would.
@@ -46,6 +46,7 @@ BYTE MergeLanes(const float* distance, const int32_t* index, int lanes) {
     }
     return static_cast<BYTE>(index[best]);
 }
+#endif
 
 // Index of the nearest entry to c, summing red, green, blue and, when
 // WithAlpha, alpha. The plain sequential search; the vector searches below
