@@ -71,7 +71,7 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIE
     *identifier = D3DADAPTER_IDENTIFIER8{};
     std::snprintf(identifier->Driver, sizeof identifier->Driver, "libtx software runtime");
     std::snprintf(identifier->Description, sizeof identifier->Description,
-                  "libtx software adapter (profile %s)", profile_.name);
+                  "libtx software adapter (profile %s: %s)", profile_.name, profile_.summary);
     identifier->DriverVersion = 1;
     // A fixed identifier: the runtime is the same on every machine.
     identifier->DeviceIdentifier = {
