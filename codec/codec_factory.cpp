@@ -10,6 +10,8 @@ using FamilyCreator = std::unique_ptr<PixelCodec> (*)(const PixelBlock&);
 // join this list as they are written; until then their formats have no codec.
 constexpr FamilyCreator kFamilies[] = {
     CreateRgbCodec,
+    CreateAlphaLuminanceCodec,
+    CreatePaletteCodec,
 };
 
 } // namespace

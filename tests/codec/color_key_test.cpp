@@ -17,6 +17,7 @@ struct KeyCase {
     ColorF keyValue;                // the key after its trip through the format
     std::vector<uint32_t> keyed;    // stored pixels that match the key
     std::vector<uint32_t> notKeyed; // stored pixels that do not
+    const PALETTEENTRY* palette = nullptr;
 };
 
 void PrintTo(const KeyCase& c, std::ostream* os) {
@@ -24,6 +25,18 @@ void PrintTo(const KeyCase& c, std::ostream* os) {
 }
 
 constexpr float k8 = 1.0f / 255;
+
+// Entries 3 and 7 share a colour; 5 differs from them in alpha alone.
+const PALETTEENTRY* KeyPalette() {
+    static std::vector<PALETTEENTRY> palette = [] {
+        std::vector<PALETTEENTRY> p(256, PALETTEENTRY{0, 0, 255, 255});
+        p[3] = p[7] = {200, 10, 10, 255};
+        p[5] = {200, 10, 10, 128};
+        p[6] = {190, 10, 10, 255};
+        return p;
+    }();
+    return palette.data();
+}
 
 const KeyCase kKeyCases[] = {
     {"A8R8G8B8",
@@ -42,6 +55,28 @@ const KeyCase kKeyCases[] = {
      {0, 1, 0, 1},
      {0x0000FF00, 0xAB00FF00},
      {0x0000FE00, 0x0001FF00}},
+    // A key that the format cannot hold moves to what it stores: red and blue
+    // 254 become 31, so pure magenta is removed.
+    {"R5G6B5 magenta",
+     D3DFMT_R5G6B5,
+     2,
+     0xFFFE00FE,
+     {1, 0, 1, 1},
+     {0xF81F},
+     {0xF01F, 0xF83F, 0xF81E}},
+    {"A8 alpha only", D3DFMT_A8, 1, 0x80FFFFFF, {0, 0, 0, 128 * k8}, {0x80}, {0x7F, 0x81}},
+    // A luminance format stores the key's luminance: pure red keys 54.
+    {"L8 red", D3DFMT_L8, 1, 0xFFFF0000, {54 * k8, 54 * k8, 54 * k8, 1}, {54}, {53, 55, 255}},
+    // The key becomes the nearest entry's colour; every index with exactly
+    // that colour, alpha included, is removed.
+    {"P8 nearest entry",
+     D3DFMT_P8,
+     1,
+     0xFFC80C0A,
+     {200 * k8, 10 * k8, 10 * k8, 1},
+     {3, 7},
+     {5, 6, 0},
+     KeyPalette()},
 };
 
 class ColorKey : public ::testing::TestWithParam<KeyCase> {};
@@ -59,6 +94,7 @@ TEST_P(ColorKey, IsQuantisedOnceAndRemovesExactlyTheMatchingPixels) {
     }
     TestImage plainImage = image;
     plainImage.block.data = plainImage.bytes.data();
+    image.block.palette = plainImage.block.palette = c.palette;
     image.block.colorKey = c.key;
 
     auto keyedCodec = image.Codec();
