@@ -5,69 +5,54 @@
 // The encoders search all 256 entries for every pixel: the nearest entry by
 // squared distance (summed red, green, blue, then alpha), the lowest index on
 // ties. The search reads a copy of the palette laid out one channel per array,
-// four entries at a time on SSE2; each lane keeps the first best entry of its
-// quarter of the palette, and the lanes are merged by distance and then by
-// index, which gives exactly the entry of the plain sequential search.
+// eight entries at a time with AVX2 or four with SSE2: each lane keeps the
+// first best entry of its share of the palette, and the lanes are merged by
+// distance and then by index, which gives exactly the entry of the plain
+// sequential search.
 #include <cfloat>
 
 #include "codec/codec_families.h"
 #include "codec/pixel_fields.h"
 #include "codec/rounding_scope.h"
+#include "codec/simd_support.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if TX_CODEC_AVX2
+#include <immintrin.h>
 #endif
 
 namespace {
 
 struct PlanarPalette {
-    alignas(16) float r[256];
-    alignas(16) float g[256];
-    alignas(16) float b[256];
-    alignas(16) float a[256];
+    alignas(32) float r[256];
+    alignas(32) float g[256];
+    alignas(32) float b[256];
+    alignas(32) float a[256];
 };
 
-// Index of the nearest entry to c; alpha counts when WithAlpha.
-template <bool WithAlpha>
-BYTE NearestEntry(const PlanarPalette& p, const ColorF& c) {
-#if defined(__SSE2__)
-    const __m128 cr = _mm_set1_ps(c.r);
-    const __m128 cg = _mm_set1_ps(c.g);
-    const __m128 cb = _mm_set1_ps(c.b);
-    const __m128 ca = _mm_set1_ps(c.a);
-    __m128 bestDistance = _mm_set1_ps(FLT_MAX);
-    __m128i bestIndex = _mm_setzero_si128();
-    __m128i index = _mm_setr_epi32(0, 1, 2, 3);
-    const __m128i four = _mm_set1_epi32(4);
-    for (int i = 0; i < 256; i += 4) {
-        const __m128 dr = _mm_sub_ps(cr, _mm_load_ps(p.r + i));
-        const __m128 dg = _mm_sub_ps(cg, _mm_load_ps(p.g + i));
-        const __m128 db = _mm_sub_ps(cb, _mm_load_ps(p.b + i));
-        __m128 d = _mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg));
-        d = _mm_add_ps(d, _mm_mul_ps(db, db));
-        if constexpr (WithAlpha) {
-            const __m128 da = _mm_sub_ps(ca, _mm_load_ps(p.a + i));
-            d = _mm_add_ps(d, _mm_mul_ps(da, da));
-        }
-        // Strictly nearer only: an equal distance keeps the earlier entry.
-        const __m128i nearer = _mm_castps_si128(_mm_cmplt_ps(d, bestDistance));
-        bestDistance = _mm_min_ps(d, bestDistance);
-        bestIndex = _mm_or_si128(_mm_and_si128(nearer, index), _mm_andnot_si128(nearer, bestIndex));
-        index = _mm_add_epi32(index, four);
-    }
-    alignas(16) float laneDistance[4];
-    alignas(16) int32_t laneIndex[4];
-    _mm_store_ps(laneDistance, bestDistance);
-    _mm_store_si128(reinterpret_cast<__m128i*>(laneIndex), bestIndex);
+#if defined(__SSE2__) || TX_CODEC_AVX2
+// The entry that a search keeps when its lanes disagree: the smallest
+// distance, then the lowest index. A lane that never found a distance below
+// the largest float holds index 0, as the sequential search would.
+BYTE MergeLanes(const float* distance, const int32_t* index, int lanes) {
     int best = 0;
-    for (int lane = 1; lane < 4; ++lane) {
-        if (laneDistance[lane] < laneDistance[best] ||
-            (laneDistance[lane] == laneDistance[best] && laneIndex[lane] < laneIndex[best])) {
+    for (int lane = 1; lane < lanes; ++lane) {
+        if (distance[lane] < distance[best] ||
+            (distance[lane] == distance[best] && index[lane] < index[best])) {
             best = lane;
         }
     }
-    return static_cast<BYTE>(laneIndex[best]);
-#else
+    return static_cast<BYTE>(index[best]);
+}
+#endif
+
+// Index of the nearest entry to c, summing red, green, blue and, when
+// WithAlpha, alpha. The plain sequential search; the vector searches below
+// give the same entry.
+template <bool WithAlpha>
+BYTE NearestEntryScalar(const PlanarPalette& p, const ColorF& c) {
     int best = 0;
     float bestDistance = FLT_MAX;
     for (int i = 0; i < 256; ++i) {
@@ -86,13 +71,90 @@ BYTE NearestEntry(const PlanarPalette& p, const ColorF& c) {
         }
     }
     return static_cast<BYTE>(best);
+}
+
+#if defined(__SSE2__)
+template <bool WithAlpha>
+BYTE NearestEntrySse2(const PlanarPalette& p, const ColorF& c) {
+    const __m128 cr = _mm_set1_ps(c.r), cg = _mm_set1_ps(c.g), cb = _mm_set1_ps(c.b);
+    const __m128 ca = _mm_set1_ps(c.a);
+    __m128 bestDistance = _mm_set1_ps(FLT_MAX);
+    __m128i bestIndex = _mm_setzero_si128();
+    __m128i index = _mm_setr_epi32(0, 1, 2, 3);
+    for (int i = 0; i < 256; i += 4) {
+        const __m128 dr = _mm_sub_ps(cr, _mm_load_ps(p.r + i));
+        const __m128 dg = _mm_sub_ps(cg, _mm_load_ps(p.g + i));
+        const __m128 db = _mm_sub_ps(cb, _mm_load_ps(p.b + i));
+        __m128 d = _mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg));
+        d = _mm_add_ps(d, _mm_mul_ps(db, db));
+        if constexpr (WithAlpha) {
+            const __m128 da = _mm_sub_ps(ca, _mm_load_ps(p.a + i));
+            d = _mm_add_ps(d, _mm_mul_ps(da, da));
+        }
+        // Strictly nearer only: an equal distance keeps the earlier entry.
+        const __m128i nearer = _mm_castps_si128(_mm_cmplt_ps(d, bestDistance));
+        bestDistance = _mm_min_ps(d, bestDistance);
+        bestIndex = _mm_or_si128(_mm_and_si128(nearer, index), _mm_andnot_si128(nearer, bestIndex));
+        index = _mm_add_epi32(index, _mm_set1_epi32(4));
+    }
+    alignas(16) float laneDistance[4];
+    alignas(16) int32_t laneIndex[4];
+    _mm_store_ps(laneDistance, bestDistance);
+    _mm_store_si128(reinterpret_cast<__m128i*>(laneIndex), bestIndex);
+    return MergeLanes(laneDistance, laneIndex, 4);
+}
+#endif
+
+#if TX_CODEC_AVX2
+template <bool WithAlpha>
+TX_TARGET_AVX2 BYTE NearestEntryAvx2(const PlanarPalette& p, const ColorF& c) {
+    const __m256 cr = _mm256_set1_ps(c.r), cg = _mm256_set1_ps(c.g), cb = _mm256_set1_ps(c.b);
+    const __m256 ca = _mm256_set1_ps(c.a);
+    __m256 bestDistance = _mm256_set1_ps(FLT_MAX);
+    __m256i bestIndex = _mm256_setzero_si256();
+    __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    for (int i = 0; i < 256; i += 8) {
+        const __m256 dr = _mm256_sub_ps(cr, _mm256_loadu_ps(p.r + i));
+        const __m256 dg = _mm256_sub_ps(cg, _mm256_loadu_ps(p.g + i));
+        const __m256 db = _mm256_sub_ps(cb, _mm256_loadu_ps(p.b + i));
+        __m256 d = _mm256_add_ps(_mm256_mul_ps(dr, dr), _mm256_mul_ps(dg, dg));
+        d = _mm256_add_ps(d, _mm256_mul_ps(db, db));
+        if constexpr (WithAlpha) {
+            const __m256 da = _mm256_sub_ps(ca, _mm256_loadu_ps(p.a + i));
+            d = _mm256_add_ps(d, _mm256_mul_ps(da, da));
+        }
+        const __m256i nearer = _mm256_castps_si256(_mm256_cmp_ps(d, bestDistance, _CMP_LT_OQ));
+        bestDistance = _mm256_min_ps(d, bestDistance);
+        bestIndex = _mm256_blendv_epi8(bestIndex, index, nearer);
+        index = _mm256_add_epi32(index, _mm256_set1_epi32(8));
+    }
+    alignas(32) float laneDistance[8];
+    alignas(32) int32_t laneIndex[8];
+    _mm256_store_ps(laneDistance, bestDistance);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(laneIndex), bestIndex);
+    return MergeLanes(laneDistance, laneIndex, 8);
+}
+#endif
+
+using NearestEntryFn = BYTE (*)(const PlanarPalette&, const ColorF&);
+
+// The fastest search that this processor runs.
+template <bool WithAlpha>
+NearestEntryFn ChooseNearestEntry() {
+#if TX_CODEC_AVX2
+    if (UseAvx2()) return NearestEntryAvx2<WithAlpha>;
+#endif
+#if defined(__SSE2__)
+    return NearestEntrySse2<WithAlpha>;
+#else
+    return NearestEntryScalar<WithAlpha>;
 #endif
 }
 
 class PaletteCodec : public PixelCodec {
 protected:
-    PaletteCodec(const PixelBlock& block, UINT bitsPerPixel)
-        : PixelCodec(block, bitsPerPixel, ChannelType::Unsigned) {
+    PaletteCodec(const PixelBlock& block, UINT bitsPerPixel, NearestEntryFn nearest)
+        : PixelCodec(block, bitsPerPixel, ChannelType::Unsigned), nearestEntry_(nearest) {
         for (int i = 0; i < 256; ++i) {
             planar_.r[i] = palette[i].r;
             planar_.g[i] = palette[i].g;
@@ -101,12 +163,17 @@ protected:
         }
     }
 
+    BYTE NearestEntry(const ColorF& c) const { return nearestEntry_(planar_, c); }
+
+private:
     PlanarPalette planar_;
+    NearestEntryFn nearestEntry_;
 };
 
 class CodecP8 final : public PaletteCodec {
 public:
-    explicit CodecP8(const PixelBlock& block) : PaletteCodec(block, 8) {}
+    explicit CodecP8(const PixelBlock& block)
+        : PaletteCodec(block, 8, ChooseNearestEntry<true>()) {}
 
     void DecodeRow(UINT y, UINT z, ColorF* out) override {
         const BYTE* row = RowAddress(y, z);
@@ -121,13 +188,14 @@ public:
         if (convertFrom != ChannelType::None) in = ConvertRow(in);
         BYTE* row = RowAddress(y, z);
         for (UINT x = 0; x < width; ++x)
-            row[x] = NearestEntry<true>(planar_, in[x]);
+            row[x] = NearestEntry(in[x]);
     }
 };
 
 class CodecA8P8 final : public PaletteCodec {
 public:
-    explicit CodecA8P8(const PixelBlock& block) : PaletteCodec(block, 16) {}
+    explicit CodecA8P8(const PixelBlock& block)
+        : PaletteCodec(block, 16, ChooseNearestEntry<false>()) {}
 
     void DecodeRow(UINT y, UINT z, ColorF* out) override {
         const BYTE* row = RowAddress(y, z);
@@ -145,7 +213,7 @@ public:
         const float* t = thresholds[y & 3];
         BYTE* row = RowAddress(y, z);
         for (UINT x = 0; x < width; ++x) {
-            row[2 * size_t(x)] = NearestEntry<false>(planar_, in[x]);
+            row[2 * size_t(x)] = NearestEntry(in[x]);
             row[2 * size_t(x) + 1] =
                 static_cast<BYTE>(QuantiseUnorm(in[x].a, UnormEncodeScale(8), t[(x + z) & 3]));
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/pixel_codec.h"
+#include "codec/simd_support.h"
 
 namespace codectest {
 
@@ -31,6 +32,19 @@ struct TestImage {
 
     std::vector<BYTE> bytes;
     PixelBlock block{};
+};
+
+// Allows or forbids the AVX2 paths of codecs created while it lives, so that
+// the SSE2 paths are also checked on a processor that has AVX2.
+class Avx2Paths {
+public:
+    explicit Avx2Paths(bool allowed) : saved_(Avx2AllowedForCodecs()) {
+        Avx2AllowedForCodecs() = allowed;
+    }
+    ~Avx2Paths() { Avx2AllowedForCodecs() = saved_; }
+
+private:
+    bool saved_;
 };
 
 // Sets rounding toward zero for a reference computation and restores the

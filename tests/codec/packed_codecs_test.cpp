@@ -132,11 +132,7 @@ TEST_P(PackedCodec, IsCreatedWithItsSizeAndChannelType) {
     EXPECT_EQ(codec->rowBytes, 3 * c.bytes);
 }
 
-// Every stored value of an 8- or 16-bit pixel, or a sample of the wider ones,
-// decodes to its fields times the single-precision factors; the largest value
-// of each field decodes to exactly 1.0.
-TEST_P(PackedCodec, DecodesEveryFieldWithTheSinglePrecisionFactors) {
-    const PackedCase& c = GetParam();
+void CheckDecoding(const PackedCase& c) {
     const uint32_t count = c.bytes <= 2 ? (1u << (8 * c.bytes)) : 65536;
     const UINT width = 256;
     TestImage image(c.format, c.bytes, width, count / width);
@@ -170,12 +166,19 @@ TEST_P(PackedCodec, DecodesEveryFieldWithTheSinglePrecisionFactors) {
     EXPECT_TRUE(SameColor(row[0], top));
 }
 
-// Random rows of every width from 1 to 19 (whole groups of four pixels and
-// the remainders), on every row and slice phase, with and without dither,
-// against the scalar reference.
-TEST_P(PackedCodec, EncodesLikeTheScalarReferenceOnEveryWidthAndPhase) {
+// Every stored value of an 8- or 16-bit pixel, or a sample of the wider ones,
+// decodes to its fields times the single-precision factors, with AVX2 allowed
+// and without; the largest value of each field decodes to exactly 1.0.
+TEST_P(PackedCodec, DecodesEveryFieldWithTheSinglePrecisionFactors) {
     const PackedCase& c = GetParam();
-    Random random(c.format * 31 + 1);
+    for (bool avx2 : {true, false}) {
+        SCOPED_TRACE(avx2 ? "AVX2 allowed" : "without AVX2");
+        codectest::Avx2Paths paths(avx2);
+        CheckDecoding(c);
+    }
+}
+
+void CheckEncoding(const PackedCase& c, Random& random) {
     for (UINT dither = 0; dither < 2; ++dither) {
         for (UINT width = 1; width < 20; ++width) {
             TestImage image(c.format, c.bytes, width, 4, 4);
@@ -202,6 +205,19 @@ TEST_P(PackedCodec, EncodesLikeTheScalarReferenceOnEveryWidthAndPhase) {
                 }
             }
         }
+    }
+}
+
+// Random rows of every width from 1 to 19 (groups of eight and four pixels
+// and the remainders), on every row and slice phase, with and without
+// dither, against the scalar reference; with AVX2 allowed and without.
+TEST_P(PackedCodec, EncodesLikeTheScalarReferenceOnEveryWidthAndPhase) {
+    const PackedCase& c = GetParam();
+    Random random(c.format * 31 + 1);
+    for (bool avx2 : {true, false}) {
+        SCOPED_TRACE(avx2 ? "AVX2 allowed" : "without AVX2");
+        codectest::Avx2Paths paths(avx2);
+        CheckEncoding(c, random);
     }
 }
 
@@ -264,13 +280,14 @@ TEST_P(PackedCodec, OutOfRangeValuesNeverSpillIntoNeighbouringFields) {
     for (int channel = 0; channel < 4; ++channel) {
         for (float w : wild) {
             for (float b : base) {
-                // Five pixels: the SIMD group of four and one more.
-                std::vector<ColorF> row(5, ColorF{b, b, b, b});
+                // Thirteen pixels: a group of eight, one of four and one more,
+                // so that every vector width meets these values.
+                std::vector<ColorF> row(13, ColorF{b, b, b, b});
                 for (ColorF& p : row)
                     (&p.r)[channel] = w;
-                TestImage image(c.format, c.bytes, 5);
+                TestImage image(c.format, c.bytes, 13);
                 image.Codec()->EncodeRow(0, 0, row.data());
-                for (int x = 0; x < 5; ++x) {
+                for (int x = 0; x < 13; ++x) {
                     const uint32_t got = LoadPixel(&image.bytes[size_t(x) * c.bytes], c.bytes);
                     ASSERT_EQ(got & ~c.UsedMask(), 0u);
                     ASSERT_EQ(got, ReferenceEncode(c, row[x], 0.5f))

@@ -137,10 +137,7 @@ TEST(PaletteCodecs, P8SearchesWithAlphaAndA8P8WithoutIt) {
     EXPECT_EQ(a8p8.bytes[1], 255);
 }
 
-// Random pixels (in and out of range) against the sequential search, on
-// palettes full of ties, written into the second row; dithering changes nothing in P8 and only the
-// alpha byte of A8P8.
-TEST(PaletteCodecs, SearchMatchesTheSequentialReference) {
+void CheckSearch() {
     for (uint32_t seed = 1; seed <= 8; ++seed) {
         const std::vector<PALETTEENTRY> palette = MakePalette(seed);
         Random random(seed * 977);
@@ -175,6 +172,17 @@ TEST(PaletteCodecs, SearchMatchesTheSequentialReference) {
                                                     dither ? DitherThresholds[1][x % 4] : 0.5f));
             }
         }
+    }
+}
+
+// Random pixels (in and out of range) against the sequential search, on
+// palettes full of ties, written into the second row, with AVX2 allowed and
+// without; dithering changes nothing in P8 and only the alpha byte of A8P8.
+TEST(PaletteCodecs, SearchMatchesTheSequentialReference) {
+    for (bool avx2 : {true, false}) {
+        SCOPED_TRACE(avx2 ? "AVX2 allowed" : "without AVX2");
+        codectest::Avx2Paths paths(avx2);
+        CheckSearch();
     }
 }
 
