@@ -3,9 +3,10 @@
 #
 # On a display (DISPLAY or WAYLAND_DISPLAY set) the viewer opens there and
 # runs until its window is closed. Without one, the script starts a virtual
-# X server, runs the viewer on it, drives it with its own keys (spinning off,
-# the sample count raised with 'q', the magnified view switched with 'z',
-# spinning on again), saves a picture of the window after each step and
+# X server, runs the viewer on it, drives it with its own keys (spinning off
+# and the scene turned, the sample count raised with 'q', the magnified view
+# switched with 'z', spinning on again), saves a picture of the window after
+# each step and
 # closes the viewer. The pictures go to build/viewer-shots/ (or to
 # TX_VIEWER_SHOTS).
 #
@@ -75,7 +76,7 @@ echo "Virtual X server on $DISPLAY"
 viewer_pid=$!
 
 window=""
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   window=$(xdotool search --name '^Varnek' 2>/dev/null | head -n 1 || true)
   [ -n "$window" ] && break
   if ! kill -0 "$viewer_pid" 2>/dev/null; then
@@ -86,15 +87,16 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 if [ -z "$window" ]; then
-  echo "The viewer's window did not appear." >&2
+  echo "The viewer's window did not appear:" >&2
+  cat "$work/viewer.log" >&2
   exit 1
 fi
 
 title() { xdotool getwindowname "$window" 2>/dev/null || true; }
 
-# Waits up to five seconds for the title to read "$1".
+# Waits up to ten seconds for the title to read "$1".
 await_title() {
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     [ "$(title)" = "$1" ] && return 0
     sleep 0.1
   done
@@ -116,13 +118,14 @@ shot() {
 
 press() {
   xdotool windowfocus --sync "$window" 2>/dev/null || true
-  xdotool key --clearmodifiers "$1"
+  xdotool key --clearmodifiers "$@"
 }
 
 await_title "Varnek Samples = 0"
 echo "Pictures of the viewer window:"
 shot "samples-0-magnified-spinning"
-press v
+# Still, turned so that both triangles and their intersection show.
+press v space r r r r
 shot "samples-0-magnified"
 for samples in 2 3 4; do
   press q
