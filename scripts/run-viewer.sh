@@ -6,9 +6,8 @@
 # X server, runs the viewer on it, drives it with its own keys (spinning off
 # and the scene turned, the sample count raised with 'q', the magnified view
 # switched with 'z', spinning on again), saves a picture of the window after
-# each step and
-# closes the viewer. The pictures go to build/viewer-shots/ (or to
-# TX_VIEWER_SHOTS).
+# each step and closes the viewer. The pictures go to build/viewer-shots/ (or
+# to TX_VIEWER_SHOTS), replacing those of an earlier run.
 #
 # The viewer runs in viewer/data, where it finds its data files.
 # TX_BUILD_JOBS sets the number of parallel build jobs (default: nproc).
@@ -33,7 +32,8 @@ fi
 # ---------------------------------------------------------------------------
 shots=${TX_VIEWER_SHOTS:-"$root/build/viewer-shots"}
 mkdir -p "$shots"
-rm -f "$shots"/*.png
+# Only the pictures of an earlier run go; other files in the folder stay.
+rm -f "$shots"/[0-9][0-9]-samples-*.png
 
 work=$(mktemp -d)
 xvfb_pid=""
