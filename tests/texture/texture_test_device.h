@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,49 @@ private:
     std::string previousProfile_;
     std::vector<IUnknown*> owned_;
 };
+
+// Pixels of a 32-bit surface of a lockable pool, row by row.
+inline std::vector<DWORD> ReadPixels32(IDirect3DSurface8* surface) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(surface->GetDesc(&desc), D3D_OK);
+    D3DLOCKED_RECT locked;
+    std::vector<DWORD> pixels;
+    if (surface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK) {
+        ADD_FAILURE() << "surface cannot be read";
+        return pixels;
+    }
+    for (UINT y = 0; y < desc.Height; ++y) {
+        const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) +
+                                                         size_t(y) * locked.Pitch);
+        pixels.insert(pixels.end(), row, row + desc.Width);
+    }
+    surface->UnlockRect();
+    return pixels;
+}
+
+inline void WritePixels32(IDirect3DSurface8* surface, const std::vector<DWORD>& pixels) {
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(surface->GetDesc(&desc), D3D_OK);
+    ASSERT_EQ(pixels.size(), size_t(desc.Width) * desc.Height);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < desc.Height; ++y)
+        std::copy(
+            pixels.begin() + size_t(y) * desc.Width, pixels.begin() + size_t(y + 1) * desc.Width,
+            reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + size_t(y) * locked.Pitch));
+    surface->UnlockRect();
+}
+
+// Reproducible noise: every channel of every pixel differs from its
+// neighbours, so that any change of filter or source shows.
+inline std::vector<DWORD> NoisePixels(size_t count, DWORD seed) {
+    std::vector<DWORD> pixels(count);
+    DWORD state = seed * 2654435761u + 1;
+    for (DWORD& pixel : pixels) {
+        state = state * 1664525u + 1013904223u;
+        pixel = state ^ (state >> 13);
+    }
+    return pixels;
+}
 
 } // namespace texturetest
