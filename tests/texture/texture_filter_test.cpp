@@ -9,32 +9,10 @@
 
 namespace {
 
+using texturetest::HalveByBox;
 using texturetest::NoisePixels;
 using texturetest::ReadPixels32;
 using texturetest::WritePixels32;
-
-// Halves a 32-bit image the way the packed box filter does: each byte field
-// is (a + b + c + d + 2) >> 2 of the four pixels it covers.
-std::vector<DWORD> HalveByBox(const std::vector<DWORD>& pixels, UINT width, UINT height) {
-    const UINT w = width / 2, h = height / 2;
-    std::vector<DWORD> out(size_t(w) * h);
-    for (UINT y = 0; y < h; ++y) {
-        for (UINT x = 0; x < w; ++x) {
-            const DWORD a = pixels[size_t(2 * y) * width + 2 * x];
-            const DWORD b = pixels[size_t(2 * y) * width + 2 * x + 1];
-            const DWORD c = pixels[size_t(2 * y + 1) * width + 2 * x];
-            const DWORD d = pixels[size_t(2 * y + 1) * width + 2 * x + 1];
-            DWORD result = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                const DWORD sum = (a >> shift & 0xFF) + (b >> shift & 0xFF) + (c >> shift & 0xFF) +
-                                  (d >> shift & 0xFF) + 2;
-                result |= (sum >> 2) << shift;
-            }
-            out[size_t(y) * w + x] = result;
-        }
-    }
-    return out;
-}
 
 std::vector<DWORD> ReadVolume32(IDirect3DVolume8* volume) {
     D3DVOLUME_DESC desc;
