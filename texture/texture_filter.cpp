@@ -59,16 +59,30 @@ HRESULT FilterChain(const ChainPlan& plan, GetLevel getLevel) {
     return S_OK;
 }
 
-template <typename Interface>
-HRESULT As(IDirect3DBaseTexture8* texture, REFIID iid, ComRef<Interface>* result) {
-    return texture->QueryInterface(iid, reinterpret_cast<void**>(result->Receive()));
+UINT DepthOf(const D3DSURFACE_DESC&) {
+    return 1;
 }
 
-// Completes the plan once the filter is known; D3DERR_INVALIDCALL for a
+UINT DepthOf(const D3DVOLUME_DESC& desc) {
+    return desc.Depth;
+}
+
+// Takes the texture's own interface and makes the plan: the default filter
+// from the size of level 0, then `addedFilter`; D3DERR_INVALIDCALL for a
 // source level beyond the chain.
-HRESULT MakePlan(IDirect3DBaseTexture8* texture, const PALETTEENTRY* palette, UINT srcLevel,
-                 DWORD filter, ChainPlan* plan) {
-    plan->levelCount = texture->GetLevelCount();
+template <typename Interface, typename Desc>
+HRESULT Prepare(IDirect3DBaseTexture8* base, REFIID iid, const PALETTEENTRY* palette, UINT srcLevel,
+                DWORD filter, DWORD addedFilter, ComRef<Interface>* texture, ChainPlan* plan) {
+    if (FAILED(base->QueryInterface(iid, reinterpret_cast<void**>(texture->Receive()))))
+        return D3DERR_INVALIDCALL;
+    if (filter == TX_DEFAULT) {
+        Desc desc;
+        const HRESULT hr = (*texture)->GetLevelDesc(0, &desc);
+        if (FAILED(hr)) return hr;
+        filter = DefaultFilterFor(desc.Width, desc.Height, DepthOf(desc));
+    }
+    filter |= addedFilter;
+    plan->levelCount = base->GetLevelCount();
     plan->sourceLevel = srcLevel == TX_DEFAULT ? 0 : srcLevel;
     if (plan->sourceLevel >= plan->levelCount) return D3DERR_INVALIDCALL;
     const DWORD kind = filter & 0xFFu;
@@ -81,16 +95,9 @@ HRESULT MakePlan(IDirect3DBaseTexture8* texture, const PALETTEENTRY* palette, UI
 HRESULT FilterPlainTexture(IDirect3DBaseTexture8* base, const PALETTEENTRY* palette, UINT srcLevel,
                            DWORD filter) {
     ComRef<IDirect3DTexture8> texture;
-    HRESULT hr = As(base, IID_IDirect3DTexture8, &texture);
-    if (FAILED(hr)) return D3DERR_INVALIDCALL;
-    if (filter == TX_DEFAULT) {
-        D3DSURFACE_DESC desc;
-        hr = texture->GetLevelDesc(0, &desc);
-        if (FAILED(hr)) return hr;
-        filter = DefaultFilterFor(desc.Width, desc.Height, 1);
-    }
     ChainPlan plan;
-    hr = MakePlan(base, palette, srcLevel, filter, &plan);
+    const HRESULT hr = Prepare<IDirect3DTexture8, D3DSURFACE_DESC>(
+        base, IID_IDirect3DTexture8, palette, srcLevel, filter, 0, &texture, &plan);
     if (FAILED(hr)) return hr;
     return FilterChain<IDirect3DSurface8>(plan, [&](UINT level, IDirect3DSurface8** surface) {
         return texture->GetSurfaceLevel(level, surface);
@@ -99,20 +106,12 @@ HRESULT FilterPlainTexture(IDirect3DBaseTexture8* base, const PALETTEENTRY* pale
 
 HRESULT FilterCubeTexture(IDirect3DBaseTexture8* base, const PALETTEENTRY* palette, UINT srcLevel,
                           DWORD filter) {
-    ComRef<IDirect3DCubeTexture8> cube;
-    HRESULT hr = As(base, IID_IDirect3DCubeTexture8, &cube);
-    if (FAILED(hr)) return D3DERR_INVALIDCALL;
-    if (filter == TX_DEFAULT) {
-        D3DSURFACE_DESC desc;
-        hr = cube->GetLevelDesc(0, &desc);
-        if (FAILED(hr)) return hr;
-        filter = DefaultFilterFor(desc.Width, desc.Height, 1);
-    }
     // Neighbouring faces meet at their edges: resampling must not wrap one
     // edge of a face onto the opposite one.
-    filter |= TX_FILTER_MIRROR;
+    ComRef<IDirect3DCubeTexture8> cube;
     ChainPlan plan;
-    hr = MakePlan(base, palette, srcLevel, filter, &plan);
+    HRESULT hr = Prepare<IDirect3DCubeTexture8, D3DSURFACE_DESC>(
+        base, IID_IDirect3DCubeTexture8, palette, srcLevel, filter, TX_FILTER_MIRROR, &cube, &plan);
     if (FAILED(hr)) return hr;
     for (UINT face = 0; face < 6; ++face) {
         const auto faceType = static_cast<D3DCUBEMAP_FACES>(face);
@@ -127,16 +126,9 @@ HRESULT FilterCubeTexture(IDirect3DBaseTexture8* base, const PALETTEENTRY* palet
 HRESULT FilterVolumeTexture(IDirect3DBaseTexture8* base, const PALETTEENTRY* palette, UINT srcLevel,
                             DWORD filter) {
     ComRef<IDirect3DVolumeTexture8> texture;
-    HRESULT hr = As(base, IID_IDirect3DVolumeTexture8, &texture);
-    if (FAILED(hr)) return D3DERR_INVALIDCALL;
-    if (filter == TX_DEFAULT) {
-        D3DVOLUME_DESC desc;
-        hr = texture->GetLevelDesc(0, &desc);
-        if (FAILED(hr)) return hr;
-        filter = DefaultFilterFor(desc.Width, desc.Height, desc.Depth);
-    }
     ChainPlan plan;
-    hr = MakePlan(base, palette, srcLevel, filter, &plan);
+    const HRESULT hr = Prepare<IDirect3DVolumeTexture8, D3DVOLUME_DESC>(
+        base, IID_IDirect3DVolumeTexture8, palette, srcLevel, filter, 0, &texture, &plan);
     if (FAILED(hr)) return hr;
     return FilterChain<IDirect3DVolume8>(plan, [&](UINT level, IDirect3DVolume8** volume) {
         return texture->GetVolumeLevel(level, volume);

@@ -58,17 +58,11 @@ protected:
         ASSERT_NE(device_, nullptr);
     }
 
-    IDirect3DSurface8* ImageSurface(UINT width, UINT height, D3DFORMAT format) {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(device_->CreateImageSurface(width, height, format, &surface), D3D_OK);
-        return Keep(surface);
-    }
-
     // The bytes the BMP writer should store for `rect` of `source`: its
     // conversion to 24 bits with ordered dithering, rows top-down.
     std::vector<BYTE> Dithered24(IDirect3DSurface8* source, const RECT& rect) {
         const UINT width = UINT(rect.right - rect.left), height = UINT(rect.bottom - rect.top);
-        IDirect3DSurface8* converted = ImageSurface(width, height, D3DFMT_R8G8B8);
+        IDirect3DSurface8* converted = ImageSurface(device_, width, height, D3DFMT_R8G8B8);
         EXPECT_EQ(TxLoadSurfaceFromSurface(converted, nullptr, nullptr, source, nullptr, &rect,
                                            TX_FILTER_NONE | TX_FILTER_DITHER, 0),
                   S_OK);
@@ -106,7 +100,7 @@ protected:
 };
 
 TEST_F(SaveSurfaceTest, BitmapHoldsTheDitheredConversionOfTheRectangle) {
-    IDirect3DSurface8* surface = ImageSurface(7, 5, D3DFMT_A8R8G8B8);
+    IDirect3DSurface8* surface = ImageSurface(device_, 7, 5, D3DFMT_A8R8G8B8);
     const std::vector<DWORD> pixels = NoisePixels(35, 1);
     WritePixels32(surface, pixels);
 
@@ -138,7 +132,7 @@ TEST_F(SaveSurfaceTest, DefaultPoolLevelIsReadWithoutBeingWritten) {
     IDirect3DSurface8* level = nullptr;
     ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
     Keep(level);
-    IDirect3DSurface8* staging = ImageSurface(6, 4, D3DFMT_X8R8G8B8);
+    IDirect3DSurface8* staging = ImageSurface(device_, 6, 4, D3DFMT_X8R8G8B8);
     WritePixels32(staging, NoisePixels(24, 2));
     ASSERT_EQ(device_->CopyRects(staging, nullptr, 0, level, nullptr), D3D_OK);
 
@@ -147,13 +141,13 @@ TEST_F(SaveSurfaceTest, DefaultPoolLevelIsReadWithoutBeingWritten) {
     UINT width = 0, height = 0;
     EXPECT_EQ(ReadBitmap24(path, &width, &height), Dithered24(staging, RECT{0, 0, 6, 4}));
 
-    IDirect3DSurface8* after = ImageSurface(6, 4, D3DFMT_X8R8G8B8);
+    IDirect3DSurface8* after = ImageSurface(device_, 6, 4, D3DFMT_X8R8G8B8);
     ASSERT_EQ(device_->CopyRects(level, nullptr, 0, after, nullptr), D3D_OK);
     EXPECT_EQ(ReadPixels32(after), ReadPixels32(staging));
 }
 
 TEST_F(SaveSurfaceTest, RefusedSavesCreateNoFile) {
-    IDirect3DSurface8* surface = ImageSurface(4, 4, D3DFMT_A8R8G8B8);
+    IDirect3DSurface8* surface = ImageSurface(device_, 4, 4, D3DFMT_A8R8G8B8);
     FillRaw(surface, 3);
     const std::vector<BYTE> before = RawBytes(surface);
     const std::string path = dir_.File("refused.bmp");
@@ -190,7 +184,7 @@ TEST_F(SaveSurfaceTest, RefusedSavesCreateNoFile) {
 TEST_F(SaveSurfaceTest, ExistingFileIsReplaced) {
     const std::string path = dir_.File("again.bmp");
     ASSERT_TRUE(txtest::WriteFileBytes(path, std::vector<unsigned char>(1000, 7)));
-    IDirect3DSurface8* surface = ImageSurface(3, 2, D3DFMT_X8R8G8B8);
+    IDirect3DSurface8* surface = ImageSurface(device_, 3, 2, D3DFMT_X8R8G8B8);
     WritePixels32(surface, NoisePixels(6, 4));
     ASSERT_EQ(TxSaveSurfaceToFile(path.c_str(), TX_IFF_BMP, surface, nullptr, nullptr), S_OK);
     UINT width = 0, height = 0;
@@ -216,7 +210,7 @@ TEST_F(SaveSurfaceTest, BlockFormatRectanglesStartAtTheBlockCorner) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        IDirect3DSurface8* surface = ImageSurface(c.width, c.height, c.format);
+        IDirect3DSurface8* surface = ImageSurface(device_, c.width, c.height, c.format);
         FillRaw(surface, 5);
         const std::vector<BYTE> before = RawBytes(surface);
         const std::string path = dir_.File(std::string(c.name) + ".bmp");
@@ -225,7 +219,7 @@ TEST_F(SaveSurfaceTest, BlockFormatRectanglesStartAtTheBlockCorner) {
 
         const UINT width = UINT(c.stored.right - c.stored.left);
         const UINT height = UINT(c.stored.bottom - c.stored.top);
-        IDirect3DSurface8* converted = ImageSurface(width, height, D3DFMT_R8G8B8);
+        IDirect3DSurface8* converted = ImageSurface(device_, width, height, D3DFMT_R8G8B8);
         const HRESULT convertible =
             TxLoadSurfaceFromSurface(converted, nullptr, nullptr, surface, nullptr, &c.stored,
                                      TX_FILTER_NONE | TX_FILTER_DITHER, 0);

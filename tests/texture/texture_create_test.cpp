@@ -98,36 +98,12 @@ protected:
         return Keep(texture);
     }
 
-    IDirect3DTexture8* Texture(IDirect3DDevice8* device, UINT width, UINT height, UINT levels,
-                               D3DFORMAT format) {
-        IDirect3DTexture8* texture = nullptr;
-        EXPECT_EQ(
-            device->CreateTexture(width, height, levels, 0, format, D3DPOOL_MANAGED, &texture),
-            D3D_OK);
-        return Keep(texture);
-    }
-
-    IDirect3DSurface8* Level(IDirect3DTexture8* texture, UINT level) {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(texture->GetSurfaceLevel(level, &surface), D3D_OK);
-        return Keep(surface);
-    }
-
-    IDirect3DSurface8* Face(IDirect3DCubeTexture8* cube, UINT face, UINT level) {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), level, &surface),
-                  D3D_OK);
-        return Keep(surface);
-    }
-
     // Reads a level of any pool through a system-memory copy.
     std::vector<DWORD> ReadAnyPool(IDirect3DDevice8* device, IDirect3DTexture8* texture,
                                    UINT level) {
         D3DSURFACE_DESC desc;
         EXPECT_EQ(texture->GetLevelDesc(level, &desc), D3D_OK);
-        IDirect3DSurface8* copy = nullptr;
-        EXPECT_EQ(device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &copy), D3D_OK);
-        Keep(copy);
+        IDirect3DSurface8* copy = ImageSurface(device, desc.Width, desc.Height, desc.Format);
         EXPECT_EQ(device->CopyRects(Level(texture, level), nullptr, 0, copy, nullptr), D3D_OK);
         return ReadPixels32(copy);
     }

@@ -56,38 +56,11 @@ protected:
         ASSERT_NE(device_, nullptr);
     }
 
-    IDirect3DTexture8* Texture(UINT width, UINT height, UINT levels) {
-        IDirect3DTexture8* texture = nullptr;
-        EXPECT_EQ(device_->CreateTexture(width, height, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                         &texture),
-                  D3D_OK);
-        return Keep(texture);
-    }
-
-    IDirect3DSurface8* Level(IDirect3DTexture8* texture, UINT level) {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(texture->GetSurfaceLevel(level, &surface), D3D_OK);
-        return Keep(surface);
-    }
-
-    IDirect3DSurface8* Face(IDirect3DCubeTexture8* cube, UINT face, UINT level) {
-        IDirect3DSurface8* surface = nullptr;
-        EXPECT_EQ(cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), level, &surface),
-                  D3D_OK);
-        return Keep(surface);
-    }
-
-    IDirect3DVolume8* VolumeLevel(IDirect3DVolumeTexture8* texture, UINT level) {
-        IDirect3DVolume8* volume = nullptr;
-        EXPECT_EQ(texture->GetVolumeLevel(level, &volume), D3D_OK);
-        return Keep(volume);
-    }
-
     // A texture of the same size whose levels are made by hand with the
     // loads: each from level 0 (direct) or from the level above (cascade).
     IDirect3DTexture8* ByHand(const std::vector<DWORD>& top, UINT width, UINT height, DWORD filter,
                               bool cascade) {
-        IDirect3DTexture8* texture = Texture(width, height, 0);
+        IDirect3DTexture8* texture = Texture(device_, width, height, 0, D3DFMT_A8R8G8B8);
         WritePixels32(Level(texture, 0), top);
         for (UINT i = 1; i < texture->GetLevelCount(); ++i)
             EXPECT_EQ(TxLoadSurfaceFromSurface(Level(texture, i), nullptr, nullptr,
@@ -108,7 +81,7 @@ protected:
 };
 
 TEST_F(FilterTextureTest, PowerOfTwoTextureIsBoxFilteredLevelByLevel) {
-    IDirect3DTexture8* texture = Texture(256, 256, 0);
+    IDirect3DTexture8* texture = Texture(device_, 256, 256, 0, D3DFMT_A8R8G8B8);
     ASSERT_EQ(texture->GetLevelCount(), 9u);
     std::vector<DWORD> expected = NoisePixels(256 * 256, 1);
     WritePixels32(Level(texture, 0), expected);
@@ -122,39 +95,43 @@ TEST_F(FilterTextureTest, PowerOfTwoTextureIsBoxFilteredLevelByLevel) {
     }
 }
 
-TEST_F(FilterTextureTest, OtherSizesAreResampledFromTheSourceLevelWithTriangleAndDither) {
-    const std::vector<DWORD> top = NoisePixels(100 * 60, 2);
-    IDirect3DTexture8* texture = Texture(100, 60, 0);
-    ASSERT_EQ(texture->GetLevelCount(), 7u);
-    WritePixels32(Level(texture, 0), top);
-    ASSERT_EQ(TxFilterTexture(texture, nullptr, 0, TX_DEFAULT), S_OK);
-
-    const DWORD triangle = TX_FILTER_TRIANGLE | TX_FILTER_DITHER;
-    EXPECT_TRUE(SameLevels(texture, ByHand(top, 100, 60, triangle, false)));
-    EXPECT_FALSE(SameLevels(texture, ByHand(top, 100, 60, triangle, true)));
-    EXPECT_FALSE(SameLevels(texture, ByHand(top, 100, 60, TX_FILTER_TRIANGLE, false)));
-}
-
-TEST_F(FilterTextureTest, LinearLoadsEveryLevelFromLevelZero) {
-    const std::vector<DWORD> top = NoisePixels(8 * 8, 3);
-    IDirect3DTexture8* texture = Texture(8, 8, 4);
-    WritePixels32(Level(texture, 0), top);
-    ASSERT_EQ(TxFilterTexture(texture, nullptr, 0, TX_FILTER_LINEAR), S_OK);
-    EXPECT_TRUE(SameLevels(texture, ByHand(top, 8, 8, TX_FILTER_LINEAR, false)));
-    EXPECT_FALSE(SameLevels(texture, ByHand(top, 8, 8, TX_FILTER_LINEAR, true)));
-}
-
-TEST_F(FilterTextureTest, PointCascades) {
-    const std::vector<DWORD> top = NoisePixels(20 * 12, 4);
-    IDirect3DTexture8* texture = Texture(20, 12, 0);
-    WritePixels32(Level(texture, 0), top);
-    ASSERT_EQ(TxFilterTexture(texture, nullptr, 0, TX_FILTER_POINT), S_OK);
-    EXPECT_TRUE(SameLevels(texture, ByHand(top, 20, 12, TX_FILTER_POINT, true)));
-    EXPECT_FALSE(SameLevels(texture, ByHand(top, 20, 12, TX_FILTER_POINT, false)));
+// Point and box make each level from the one just made; the other filters
+// make every level from the source level. The default for sizes that are not
+// powers of two is the triangle filter with dithering.
+TEST_F(FilterTextureTest, EachFilterTakesItsSourceLevels) {
+    const DWORD triangleDither = TX_FILTER_TRIANGLE | TX_FILTER_DITHER;
+    struct Case {
+        const char* name;
+        UINT width, height, levels;
+        DWORD filter;   // given to TxFilterTexture
+        DWORD madeWith; // what the levels are made with
+        bool cascade;
+        DWORD notWith; // a filter whose levels differ, or 0
+    };
+    const Case cases[] = {
+        {"DefaultOnOtherSizes", 100, 60, 7, TX_DEFAULT, triangleDither, false, TX_FILTER_TRIANGLE},
+        {"Linear", 8, 8, 4, TX_FILTER_LINEAR, TX_FILTER_LINEAR, false, 0},
+        {"Triangle", 16, 16, 5, TX_FILTER_TRIANGLE, TX_FILTER_TRIANGLE, false, 0},
+        {"Point", 20, 12, 5, TX_FILTER_POINT, TX_FILTER_POINT, true, 0},
+        {"BoxOnOtherSizes", 20, 12, 5, TX_FILTER_BOX, TX_FILTER_BOX, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<DWORD> top = NoisePixels(size_t(c.width) * c.height, 2);
+        IDirect3DTexture8* texture = Texture(device_, c.width, c.height, 0, D3DFMT_A8R8G8B8);
+        ASSERT_EQ(texture->GetLevelCount(), c.levels);
+        WritePixels32(Level(texture, 0), top);
+        ASSERT_EQ(TxFilterTexture(texture, nullptr, 0, c.filter), S_OK);
+        EXPECT_TRUE(SameLevels(texture, ByHand(top, c.width, c.height, c.madeWith, c.cascade)));
+        EXPECT_FALSE(SameLevels(texture, ByHand(top, c.width, c.height, c.madeWith, !c.cascade)));
+        if (c.notWith != 0) {
+            EXPECT_FALSE(SameLevels(texture, ByHand(top, c.width, c.height, c.notWith, false)));
+        }
+    }
 }
 
 TEST_F(FilterTextureTest, SourceLevelBoundsTheLevelsWritten) {
-    IDirect3DTexture8* texture = Texture(8, 8, 4);
+    IDirect3DTexture8* texture = Texture(device_, 8, 8, 4, D3DFMT_A8R8G8B8);
     std::vector<std::vector<DWORD>> before;
     for (UINT i = 0; i < 4; ++i) {
         const UINT size = 8 >> i;
@@ -183,7 +160,7 @@ TEST_F(FilterTextureTest, SourceLevelBoundsTheLevelsWritten) {
 
 TEST_F(FilterTextureTest, FailuresAreReturnedAndReleaseEverything) {
     EXPECT_EQ(TxFilterTexture(nullptr, nullptr, 0, TX_DEFAULT), D3DERR_INVALIDCALL);
-    IDirect3DTexture8* texture = Texture(8, 8, 3);
+    IDirect3DTexture8* texture = Texture(device_, 8, 8, 3, D3DFMT_A8R8G8B8);
     // Reserved bits of the filter word: the first load refuses it.
     EXPECT_EQ(TxFilterTexture(texture, nullptr, 0, TX_FILTER_BOX | 0x00100000u),
               D3DERR_INVALIDCALL);

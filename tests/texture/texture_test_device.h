@@ -57,6 +57,40 @@ protected:
         return object;
     }
 
+    // Objects that live until the end of the test.
+    IDirect3DTexture8* Texture(IDirect3DDevice8* device, UINT width, UINT height, UINT levels,
+                               D3DFORMAT format, D3DPOOL pool = D3DPOOL_MANAGED) {
+        IDirect3DTexture8* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(width, height, levels, 0, format, pool, &texture), D3D_OK);
+        return Keep(texture);
+    }
+
+    IDirect3DSurface8* ImageSurface(IDirect3DDevice8* device, UINT width, UINT height,
+                                    D3DFORMAT format) {
+        IDirect3DSurface8* surface = nullptr;
+        EXPECT_EQ(device->CreateImageSurface(width, height, format, &surface), D3D_OK);
+        return Keep(surface);
+    }
+
+    IDirect3DSurface8* Level(IDirect3DTexture8* texture, UINT level) {
+        IDirect3DSurface8* surface = nullptr;
+        EXPECT_EQ(texture->GetSurfaceLevel(level, &surface), D3D_OK);
+        return Keep(surface);
+    }
+
+    IDirect3DSurface8* Face(IDirect3DCubeTexture8* cube, UINT face, UINT level) {
+        IDirect3DSurface8* surface = nullptr;
+        EXPECT_EQ(cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), level, &surface),
+                  D3D_OK);
+        return Keep(surface);
+    }
+
+    IDirect3DVolume8* VolumeLevel(IDirect3DVolumeTexture8* texture, UINT level) {
+        IDirect3DVolume8* volume = nullptr;
+        EXPECT_EQ(texture->GetVolumeLevel(level, &volume), D3D_OK);
+        return Keep(volume);
+    }
+
 private:
     std::string previousProfile_;
     std::vector<IUnknown*> owned_;
