@@ -94,10 +94,7 @@ HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES faceType, const RECT* dirtyRe
     Surface* surface = Face(faceType, 0, "AddDirtyRect");
     if (!surface) return D3DERR_INVALIDCALL;
     const SurfaceInfo& top = surface->Info();
-    Region region{};
-    if (dirtyRect &&
-        (!RegionFromRect(dirtyRect, top.width, top.height, &region) || region.left > region.right ||
-         region.top > region.bottom || region.right > top.width || region.bottom > top.height))
+    if (!RectInside(dirtyRect, top.width, top.height))
         return Fail(D3DERR_INVALIDCALL, "AddDirtyRect", "rectangle outside the face");
     return D3D_OK;
 }

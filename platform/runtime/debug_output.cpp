@@ -63,6 +63,10 @@ void Warn(const char* format, ...) {
 void SetDebugMuted(bool mute) {
     muted = mute;
 }
+void ResetDebugOutput() {
+    outputSwitch = -1;
+}
+
 bool DebugMuted() {
     return muted;
 }

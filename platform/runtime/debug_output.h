@@ -21,6 +21,9 @@ void DebugLine(const char* call, const char* format, ...) __attribute__((format(
 void Warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 void SetDebugMuted(bool muted);
+// Forgets what txplatform::SetDebugOutput chose, so that TX_D3D_DEBUG decides
+// again at the next line (for tests).
+void ResetDebugOutput();
 bool DebugMuted();
 bool DebugOutputEnabled();
 

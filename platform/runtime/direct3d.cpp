@@ -50,6 +50,15 @@ HRESULT Direct3D::CheckAdapter(const char* call, UINT adapter, D3DDEVTYPE device
                 static_cast<unsigned>(deviceType));
 }
 
+HRESULT Direct3D::CheckAdapterFormat(const char* call, UINT adapter, D3DDEVTYPE deviceType,
+                                     D3DFORMAT adapterFormat) const {
+    if (HRESULT hr = CheckAdapter(call, adapter, deviceType); FAILED(hr)) return hr;
+    if (!IsDisplayFormat(profile_, adapterFormat))
+        return Fail(D3DERR_NOTAVAILABLE, call, "%s is not a display format",
+                    FormatName(adapterFormat));
+    return D3D_OK;
+}
+
 UINT Direct3D::GetAdapterCount() {
     return 1;
 }
@@ -62,7 +71,7 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIE
     *identifier = D3DADAPTER_IDENTIFIER8{};
     std::snprintf(identifier->Driver, sizeof identifier->Driver, "libtx software runtime");
     std::snprintf(identifier->Description, sizeof identifier->Description,
-                  "libtx software adapter (profile %s)", profile_.name);
+                  "libtx software adapter (profile %s: %s)", profile_.name, profile_.summary);
     identifier->DriverVersion = 1;
     // A fixed identifier: the runtime is the same on every machine.
     identifier->DeviceIdentifier = {
@@ -125,10 +134,8 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORM
                                     DWORD usage, D3DRESOURCETYPE resourceType,
                                     D3DFORMAT checkFormat) {
     const char* call = "CheckDeviceFormat";
-    if (HRESULT hr = CheckAdapter(call, adapter, deviceType); FAILED(hr)) return hr;
-    if (!IsDisplayFormat(profile_, adapterFormat))
-        return Fail(D3DERR_NOTAVAILABLE, call, "%s is not a display format",
-                    FormatName(adapterFormat));
+    if (HRESULT hr = CheckAdapterFormat(call, adapter, deviceType, adapterFormat); FAILED(hr))
+        return hr;
     return CheckResourceFormat(profile_, call, usage, resourceType, checkFormat);
 }
 
@@ -144,10 +151,8 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType,
                                          D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
                                          D3DFORMAT depthStencilFormat) {
     const char* call = "CheckDepthStencilMatch";
-    if (HRESULT hr = CheckAdapter(call, adapter, deviceType); FAILED(hr)) return hr;
-    if (!IsDisplayFormat(profile_, adapterFormat))
-        return Fail(D3DERR_NOTAVAILABLE, call, "%s is not a display format",
-                    FormatName(adapterFormat));
+    if (HRESULT hr = CheckAdapterFormat(call, adapter, deviceType, adapterFormat); FAILED(hr))
+        return hr;
     if (!FormatInSet(profile_.renderTargetFormats, renderTargetFormat))
         return Fail(D3DERR_NOTAVAILABLE, call, "%s is not a render-target format",
                     FormatName(renderTargetFormat));

@@ -44,6 +44,9 @@ private:
     explicit Direct3D(const AdapterProfile& profile);
     // D3D_OK for the one adapter and a device type the runtime provides.
     HRESULT CheckAdapter(const char* call, UINT adapter, D3DDEVTYPE deviceType) const;
+    // The same, and `adapterFormat` is the format of one of the display modes.
+    HRESULT CheckAdapterFormat(const char* call, UINT adapter, D3DDEVTYPE deviceType,
+                               D3DFORMAT adapterFormat) const;
 
     const AdapterProfile& profile_;
 };

@@ -79,37 +79,47 @@ FARPROC AsFarProc(Function function) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
+template <class Result>
+Result Failed(DWORD error) {
+    SetLastError(error);
+    return Result{};
+}
+
 } // namespace
 
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
     if (!moduleName) return reinterpret_cast<HMODULE>(&processImage);
     Module* module = FindModule(moduleName);
-    return module && module->present ? HandleOf(*module) : nullptr;
+    if (!module || !module->present) return Failed<HMODULE>(ERROR_MOD_NOT_FOUND);
+    return HandleOf(*module);
 }
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
     Module* module = FindModule(fileName);
-    if (!module || !module->present) return nullptr;
+    if (!module || !module->present) return Failed<HMODULE>(ERROR_MOD_NOT_FOUND);
     ++module->loads;
     return HandleOf(*module);
 }
 
 FARPROC GetProcAddress(HMODULE handle, LPCSTR procName) {
     Module* module = ModuleOfHandle(handle);
-    if (!module || !module->present || !procName) return nullptr;
+    if (!module && handle != reinterpret_cast<HMODULE>(&processImage))
+        return Failed<FARPROC>(ERROR_INVALID_HANDLE);
+    if (!module || !module->present || !procName) return Failed<FARPROC>(ERROR_PROC_NOT_FOUND);
     // Values below 64K are export ordinals, not names; neither module
     // exports by ordinal.
-    if (reinterpret_cast<uintptr_t>(procName) < 0x10000u) return nullptr;
+    if (reinterpret_cast<uintptr_t>(procName) < 0x10000u)
+        return Failed<FARPROC>(ERROR_PROC_NOT_FOUND);
     if (std::strcmp(procName, "DebugSetMute") == 0)
         return module == &modules[0] ? AsFarProc(&DebugSetMuteRelease)
                                      : AsFarProc(&DebugSetMuteDebug);
     if (std::strcmp(procName, "Direct3DCreate8") == 0) return AsFarProc(&Direct3DCreate8);
-    return nullptr;
+    return Failed<FARPROC>(ERROR_PROC_NOT_FOUND);
 }
 
 BOOL FreeLibrary(HMODULE handle) {
     Module* module = ModuleOfHandle(handle);
-    if (!module || module->loads == 0) return FALSE;
+    if (!module || module->loads == 0) return Failed<BOOL>(ERROR_INVALID_HANDLE);
     --module->loads;
     return TRUE;
 }

@@ -70,4 +70,10 @@ bool RegionFromRect(const RECT* rect, UINT width, UINT height, Region* region) {
     return true;
 }
 
+bool RectInside(const RECT* rect, UINT width, UINT height) {
+    Region region{};
+    return RegionFromRect(rect, width, height, &region) && region.left <= region.right &&
+           region.top <= region.bottom && region.right <= width && region.bottom <= height;
+}
+
 } // namespace txruntime

@@ -72,4 +72,8 @@ bool StorageBytes(const FormatLayout& layout, UINT width, UINT height, UINT dept
 // for negative coordinates.
 bool RegionFromRect(const RECT* rect, UINT width, UINT height, Region* region);
 
+// True when `rect` is null (the whole surface) or lies, not inverted, in a
+// surface of the given size; blocks are not considered.
+bool RectInside(const RECT* rect, UINT width, UINT height);
+
 } // namespace txruntime

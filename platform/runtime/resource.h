@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/direct3d8.h"
+#include "platform/runtime/debug_output.h"
 #include "platform/runtime/device.h"
 #include "platform/runtime/runtime_object.h"
 
@@ -45,7 +46,7 @@ template <class Interface>
 class Resource : public Implements<Interface>, public ResourceInfo {
 public:
     HRESULT GetDevice(IDirect3DDevice8** device) override {
-        if (!device) return D3DERR_INVALIDCALL;
+        if (!device) return Fail(D3DERR_INVALIDCALL, "GetDevice", "null result pointer");
         HandOut(&OwningDevice(), device);
         return D3D_OK;
     }

@@ -25,8 +25,7 @@ const char* DepthSurfaceNotLockable(D3DFORMAT format, D3DMULTISAMPLE_TYPE multiS
 
 Surface::Surface(RuntimeObject* container, IUnknown& containerInterface, Device& device,
                  const SurfaceInfo& info)
-    : Implements<IDirect3DSurface8>(static_cast<IDirect3DDevice8*>(&device), container),
-      device_(device), containerInterface_(containerInterface), info_(info) {}
+    : ContainedObject<IDirect3DSurface8>(container, containerInterface, device), info_(info) {}
 
 HRESULT Surface::Allocate(const char* call) {
     const FormatLayout* layout = FindFormatLayout(info_.format);
@@ -54,31 +53,6 @@ HRESULT Surface::CreatePart(RuntimeObject& container, IUnknown& containerInterfa
     if (!made) return Fail(E_OUTOFMEMORY, call, "no memory for the surface");
     if (HRESULT hr = made->Allocate(call); FAILED(hr)) return hr;
     *surface = std::move(made);
-    return D3D_OK;
-}
-
-HRESULT Surface::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DSurface8) {
-        return AnswerInterface<IDirect3DSurface8>(this, object);
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT Surface::GetDevice(IDirect3DDevice8** device) {
-    if (!device) return Fail(D3DERR_INVALIDCALL, "GetDevice", "null result pointer");
-    HandOut(&device_, device);
-    return D3D_OK;
-}
-
-HRESULT Surface::GetContainer(REFIID riid, void** container) {
-    if (!container) return Fail(D3DERR_INVALIDCALL, "GetContainer", "null result pointer");
-    *container = nullptr;
-    if (FAILED(containerInterface_.QueryInterface(riid, container))) {
-        *container = nullptr;
-        return E_NOINTERFACE;
-    }
     return D3D_OK;
 }
 

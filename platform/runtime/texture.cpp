@@ -84,11 +84,8 @@ HRESULT Texture::UnlockRect(UINT level) {
 HRESULT Texture::AddDirtyRect(const RECT* dirtyRect) {
     // Copies always move whole levels, so a dirty rectangle only needs to
     // make sense.
-    Region region{};
     const SurfaceInfo& top = levels_[0]->Info();
-    if (dirtyRect &&
-        (!RegionFromRect(dirtyRect, top.width, top.height, &region) || region.left > region.right ||
-         region.top > region.bottom || region.right > top.width || region.bottom > top.height))
+    if (!RectInside(dirtyRect, top.width, top.height))
         return Fail(D3DERR_INVALIDCALL, "AddDirtyRect", "rectangle outside the texture");
     return D3D_OK;
 }

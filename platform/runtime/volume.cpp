@@ -9,8 +9,7 @@ namespace txruntime {
 
 Volume::Volume(RuntimeObject& container, IUnknown& containerInterface, Device& device,
                const VolumeInfo& info)
-    : Implements<IDirect3DVolume8>(nullptr, &container), device_(device),
-      containerInterface_(containerInterface), info_(info) {}
+    : ContainedObject<IDirect3DVolume8>(&container, containerInterface, device), info_(info) {}
 
 HRESULT Volume::CreatePart(RuntimeObject& container, IUnknown& containerInterface, Device& device,
                            const VolumeInfo& info, const char* call,
@@ -28,31 +27,6 @@ HRESULT Volume::CreatePart(RuntimeObject& container, IUnknown& containerInterfac
         FAILED(hr))
         return hr;
     *volume = std::move(made);
-    return D3D_OK;
-}
-
-HRESULT Volume::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DVolume8) {
-        return AnswerInterface<IDirect3DVolume8>(this, object);
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT Volume::GetDevice(IDirect3DDevice8** device) {
-    if (!device) return Fail(D3DERR_INVALIDCALL, "GetDevice", "null result pointer");
-    HandOut(&device_, device);
-    return D3D_OK;
-}
-
-HRESULT Volume::GetContainer(REFIID riid, void** container) {
-    if (!container) return Fail(D3DERR_INVALIDCALL, "GetContainer", "null result pointer");
-    *container = nullptr;
-    if (FAILED(containerInterface_.QueryInterface(riid, container))) {
-        *container = nullptr;
-        return E_NOINTERFACE;
-    }
     return D3D_OK;
 }
 
