@@ -14,6 +14,7 @@
 
 using txplatform::ui::DesktopHandle;
 using txplatform::ui::LookupWindow;
+using txplatform::ui::PackWords;
 using txplatform::ui::State;
 using txplatform::ui::UiState;
 using txplatform::ui::Window;
@@ -55,11 +56,6 @@ struct CreationRecord {
     LPCSTR className;
     DWORD exStyle;
 };
-
-LPARAM PackWords(int low, int high) {
-    return static_cast<LPARAM>((static_cast<uint32_t>(high & 0xFFFF) << 16) |
-                               static_cast<uint32_t>(low & 0xFFFF));
-}
 
 bool IsAtom(LPCSTR name) {
     return reinterpret_cast<uintptr_t>(name) < 0x10000;

@@ -86,9 +86,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
         window->clientWidth = width;
         window->clientHeight = height;
         window->needsPaint = true;
-        SendMessageA(handle, WM_SIZE, 0,
-                     static_cast<LPARAM>((static_cast<uint32_t>(height & 0xFFFF) << 16) |
-                                         static_cast<uint32_t>(width & 0xFFFF)));
+        SendMessageA(handle, WM_SIZE, 0, PackWords(width, height));
         break;
     }
     case SDL_WINDOWEVENT_MOVED: {
@@ -101,9 +99,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
         if (x == window->x && y == window->y) break;
         window->x = x;
         window->y = y;
-        SendMessageA(handle, WM_MOVE, 0,
-                     static_cast<LPARAM>((static_cast<uint32_t>(y & 0xFFFF) << 16) |
-                                         static_cast<uint32_t>(x & 0xFFFF)));
+        SendMessageA(handle, WM_MOVE, 0, PackWords(x, y));
         break;
     }
     case SDL_WINDOWEVENT_EXPOSED:

@@ -105,6 +105,13 @@ void RepaintSdlWindow(Window& window);
 // Turns the SDL events that have arrived into queued or sent messages.
 void PumpSdlEvents();
 
+// Two 16-bit words in one message parameter, as WM_SIZE and WM_MOVE carry a
+// size or a position: `low` in bits 0-15, `high` in bits 16-31.
+inline LPARAM PackWords(int low, int high) {
+    return static_cast<LPARAM>((static_cast<uint32_t>(high & 0xFFFF) << 16) |
+                               static_cast<uint32_t>(low & 0xFFFF));
+}
+
 // Appends a message to the queue.
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -11,15 +11,6 @@ namespace txplatform {
 using ui::LookupWindow;
 using ui::Window;
 
-namespace {
-
-LPARAM SizeParam(int width, int height) {
-    return static_cast<LPARAM>((static_cast<uint32_t>(height & 0xFFFF) << 16) |
-                               static_cast<uint32_t>(width & 0xFFFF));
-}
-
-} // namespace
-
 bool ShowWindowImage(HWND handle, const uint32_t* pixels, int width, int height,
                      size_t rowPitchBytes) {
     Window* window = LookupWindow(handle);
@@ -73,7 +64,7 @@ bool EnterFullScreen(HWND handle) {
     window->clientHeight = height;
     window->needsPaint = true;
     if (window->sdl) SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    SendMessageA(handle, WM_SIZE, 0, SizeParam(width, height));
+    SendMessageA(handle, WM_SIZE, 0, ui::PackWords(width, height));
     return true;
 }
 
@@ -90,7 +81,7 @@ bool LeaveFullScreen(HWND handle) {
     if (window->sdl) SDL_SetWindowFullscreen(window->sdl, 0);
     ui::SyncSdlGeometry(*window);
     ui::RepaintSdlWindow(*window);
-    SendMessageA(handle, WM_SIZE, 0, SizeParam(window->savedWidth, window->savedHeight));
+    SendMessageA(handle, WM_SIZE, 0, ui::PackWords(window->savedWidth, window->savedHeight));
     return true;
 }
 
@@ -100,7 +91,9 @@ bool IsFullScreen(HWND handle) {
 }
 
 bool HasRealDisplay() {
-    if (!ui::EnsureVideo()) return false;
+    // Asking must not start the video subsystem: programs without windows
+    // (tools, off-screen devices) stay away from the display.
+    if (ui::State().video != ui::VideoStatus::Ready) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }

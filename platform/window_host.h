@@ -34,7 +34,8 @@ bool LeaveFullScreen(HWND window);
 bool IsFullScreen(HWND window);
 
 // True when windows appear on a real screen (not SDL's off-screen or dummy
-// drivers); then DisplaySize gives the desktop's size.
+// drivers); then DisplaySize gives the desktop's size. Both answer false
+// until the program has made a window.
 bool HasRealDisplay();
 bool DisplaySize(int* width, int* height);
 

@@ -87,6 +87,7 @@ void CopyBlocks(const PixelStorage& source, const PixelStorage& dest, const Bloc
                    size_t(copy.destX) * layout.blockBytes;
         std::memcpy(to, from, rowBytes);
     }
+    dest.MarkWritten();
 }
 
 } // namespace
@@ -172,6 +173,7 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture8* sourceTexture,
             const PixelStorage& to =
                 volumes ? dest->VolumeAt(level)->Pixels() : dest->SurfaceAt(face, level)->Pixels();
             std::memcpy(to.Bits(), from.Bits(), from.Size());
+            to.MarkWritten();
         }
     return D3D_OK;
 }

@@ -8,6 +8,7 @@
 #include "platform/runtime/display_state.h"
 #include "platform/runtime/format_layout.h"
 #include "platform/runtime/presentation.h"
+#include "platform/window_host.h"
 
 namespace txruntime {
 
@@ -96,7 +97,16 @@ HRESULT Direct3D::EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE* disp
 
 D3DDISPLAYMODE Direct3D::CurrentDisplayMode() const {
     D3DDISPLAYMODE mode{};
-    return HeldDisplayMode(&mode) ? mode : profile_.desktop;
+    if (HeldDisplayMode(&mode)) return mode;
+    mode = profile_.desktop;
+    // On a real screen the desktop has the screen's size (screenshots cover
+    // all of it); without one the profile decides.
+    int width = 0, height = 0;
+    if (txplatform::DisplaySize(&width, &height)) {
+        mode.Width = static_cast<UINT>(width);
+        mode.Height = static_cast<UINT>(height);
+    }
+    return mode;
 }
 
 HRESULT Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* displayMode) {

@@ -4,6 +4,18 @@
 
 namespace txruntime {
 
+namespace {
+
+// Stamps are unique across all storages, so that storage allocated where an
+// old one lay never matches a copy made of the old one.
+uint64_t g_lastStamp = 0;
+
+} // namespace
+
+void PixelStorage::MarkWritten() const {
+    stamp_ = ++g_lastStamp;
+}
+
 bool StorageBytes(const FormatLayout& layout, UINT width, UINT height, UINT depth,
                   uint64_t* total) {
     if (width > kMaxDimension || height > kMaxDimension || depth > kMaxDimension) return false;
@@ -28,6 +40,7 @@ HRESULT PixelStorage::Allocate(const FormatLayout& layout, UINT width, UINT heig
     depth_ = depth;
     rowPitch_ = txruntime::RowPitch(layout, width);
     slicePitch_ = static_cast<UINT>(SliceBytes(layout, width, height));
+    MarkWritten();
     return D3D_OK;
 }
 
@@ -52,6 +65,7 @@ HRESULT PixelStorage::Lock(const char* call, const Region* region, DWORD flags, 
 HRESULT PixelStorage::Unlock(const char* call) {
     if (!locked_) return Fail(D3DERR_INVALIDCALL, call, "not locked");
     locked_ = false;
+    MarkWritten();
     return D3D_OK;
 }
 

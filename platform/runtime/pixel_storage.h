@@ -47,6 +47,11 @@ public:
     UINT Depth() const { return depth_; }
 
     bool Locked() const { return locked_; }
+    // A value that changes whenever the bytes may have changed: allocation,
+    // unlocking, and copies into them (MarkWritten). The renderer keeps
+    // converted copies of textures and knows them stale by it.
+    uint64_t Stamp() const { return stamp_; }
+    void MarkWritten() const;
     // Locks `region` (null: everything) and gives the address of its first
     // block. Refuses a second lock, unknown or contradictory flags and
     // regions that leave the storage, are inverted or split a block.
@@ -62,6 +67,7 @@ private:
     UINT width_ = 0, height_ = 0, depth_ = 0;
     UINT rowPitch_ = 0, slicePitch_ = 0;
     bool locked_ = false;
+    mutable uint64_t stamp_ = 0;
 };
 
 // Checks a size against the runtime's bounds and gives the bytes one slice
