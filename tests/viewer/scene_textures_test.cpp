@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imagefile/image_file.h"
+#include "platform/window_host.h"
 #include "texture/texture.h"
 #include "viewer/frame.h"
 #include "viewer_fixture.h"
@@ -100,37 +101,41 @@ TEST_F(ViewerTest, SceneTexturesComeFromTheBitmapsAtEveryReconfiguration) {
     }
 }
 
-TEST_F(ViewerTest, TextureColourKeyDrawsEachTriangleWithItsTexture) {
+// Draws a frame and reads what it put in the window, colours without alpha.
+std::vector<uint32_t> FramePicture() {
+    DrawFrame();
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    EXPECT_TRUE(txplatform::ReadWindowImage(viewerState.window, &pixels, &width, &height));
+    for (uint32_t& pixel : pixels)
+        pixel &= 0xFFFFFFu;
+    return pixels;
+}
+
+// Each triangle carries the texture of the opposite colour: with texture
+// colour on, every white pixel of the picture turns black and every black
+// one white, and the clear colour around them stays.
+TEST_F(ViewerTest, TextureColourSwapsTheColoursOfTheTrianglesOnScreen) {
     ApplyConfiguration();
-    IDirect3DDevice8* device = viewerState.device;
-    ASSERT_NE(device, nullptr);
-    struct Case {
-        const char* keys;
-        DWORD colourOp;
-        IDirect3DTexture8* lastDrawn; // the texture still set after the frame
-    };
-    const Case cases[] = {
-        {"", D3DTOP_SELECTARG2, viewerState.whiteTexture},
-        {"s", D3DTOP_SELECTARG1, viewerState.whiteTexture},
-        {"o", D3DTOP_SELECTARG1, viewerState.blackTexture},
-        {"s", D3DTOP_SELECTARG2, viewerState.blackTexture},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
-        Type(c.keys);
-        DrawFrame();
-        DWORD op = 0, arg1 = 0, arg2 = 0;
-        device->GetTextureStageState(0, D3DTSS_COLOROP, &op);
-        device->GetTextureStageState(0, D3DTSS_COLORARG1, &arg1);
-        device->GetTextureStageState(0, D3DTSS_COLORARG2, &arg2);
-        EXPECT_EQ(op, c.colourOp);
-        EXPECT_EQ(arg1, DWORD(D3DTA_TEXTURE));
-        EXPECT_EQ(arg2, DWORD(D3DTA_DIFFUSE));
-        IDirect3DBaseTexture8* set = nullptr;
-        ASSERT_EQ(device->GetTexture(0, &set), D3D_OK);
-        EXPECT_EQ(set, static_cast<IDirect3DBaseTexture8*>(c.lastDrawn));
-        if (set) set->Release();
+    ASSERT_NE(viewerState.vertexBuffer, nullptr);
+    viewerState.spinY = false;
+    viewerState.angleY = 0.8f; // both triangles face the camera at an angle
+    const std::vector<uint32_t> vertexColours = FramePicture();
+    Type("s");
+    const std::vector<uint32_t> textureColours = FramePicture();
+    ASSERT_FALSE(vertexColours.empty());
+    ASSERT_EQ(vertexColours.size(), textureColours.size());
+
+    size_t white = 0, black = 0;
+    for (size_t i = 0; i < vertexColours.size(); ++i) {
+        const uint32_t before = vertexColours[i];
+        const uint32_t swapped = before == 0xFFFFFFu ? 0u : before == 0u ? 0xFFFFFFu : before;
+        white += before == 0xFFFFFFu;
+        black += before == 0u;
+        ASSERT_EQ(textureColours[i], swapped) << "pixel " << i;
     }
+    EXPECT_GT(white, vertexColours.size() / 50);
+    EXPECT_GT(black, vertexColours.size() / 50);
 }
 
 TEST_F(ViewerTest, MissingBitmapsLeaveTheViewerRunningWithWhatItHas) {
