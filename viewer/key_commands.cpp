@@ -3,6 +3,7 @@
 #include "viewer/configuration.h"
 #include "viewer/device_setup.h"
 #include "viewer/frame.h"
+#include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -57,7 +58,8 @@ const KeyCommand kKeyCommands[] = {
          Toggle(viewerState.magnify);
          ApplyConfiguration();
      }},
-    // 'h', the screenshot, joins the table with the screen capture.
+    // A capture that fails leaves nothing behind and shows nothing.
+    {'h', [] { CaptureFrontBuffer(); }},
 };
 
 } // namespace

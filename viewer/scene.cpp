@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "texture/texture.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -19,10 +20,11 @@ HRESULT CreateSceneResources() {
     ViewerState& s = viewerState;
     if (!s.device) return E_FAIL;
 
-    // The two scene textures are loaded here, first, once textures can be
-    // made from bitmap files: "Black.bmp" into blackTexture, then "White.bmp"
-    // into whiteTexture, each failure ending with E_FAIL. Until then the
-    // frame shows vertex colours only.
+    // Read again on every device, from the working folder: a bitmap that
+    // changed between two reconfigurations shows after the second. Each
+    // triangle carries the texture of the opposite colour to its vertices.
+    if (FAILED(TxCreateTextureFromFile(s.device, "Black.bmp", &s.blackTexture))) return E_FAIL;
+    if (FAILED(TxCreateTextureFromFile(s.device, "White.bmp", &s.whiteTexture))) return E_FAIL;
 
     const UINT length = sizeof kSceneVertices;
     if (FAILED(s.device->CreateVertexBuffer(length, 0, kSceneVertexFormat, D3DPOOL_DEFAULT,

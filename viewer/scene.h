@@ -22,6 +22,8 @@ extern const SceneVertex kSceneVertices[kSceneVertexCount];
 const UINT kWhiteTriangleStart = 0;
 const UINT kBlackTriangleStart = 3;
 
-// Makes the scene's resources on viewerState.device: S_OK, or E_FAIL at the
-// first step that fails, leaving what was made in viewerState.
+// Makes the scene's resources on viewerState.device: the textures from
+// "Black.bmp" and "White.bmp" of the working folder, then the vertex buffer.
+// S_OK, or E_FAIL at the first step that fails, leaving what was made in
+// viewerState.
 HRESULT CreateSceneResources();

@@ -104,6 +104,17 @@ std::vector<AdapterProfile> BuildProfiles() {
     profiles.push_back(p);
 
     p = DefaultProfile();
+    p.name = "pow2-odd-limits";
+    p.summary = "power-of-two sizes under limits that are not powers of two: textures up to "
+                "300x300 with aspect ratio 3, volumes up to 100";
+    p.textureCaps |=
+        D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_CUBEMAP_POW2 | D3DPTEXTURECAPS_VOLUMEMAP_POW2;
+    p.maxTextureWidth = p.maxTextureHeight = 300;
+    p.maxTextureAspectRatio = 3;
+    p.maxVolumeExtent = 100;
+    profiles.push_back(p);
+
+    p = DefaultProfile();
     p.name = "no-dxt";
     p.summary = "no DXT1 to DXT5 formats";
     {

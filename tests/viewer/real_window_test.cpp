@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/test_support.h"
+#include "viewer_fixture.h"
 #include "x_session.h"
 #include "xwd_image.h"
 
@@ -62,6 +63,7 @@ TEST(RealWindowTest, ViewerAnswersKeysShowsMagnifiedPixelsAndClosesOnRequest) {
     VirtualDisplay display;
     ASSERT_TRUE(display.Start(20.0)) << "Xvfb did not come up";
     txtest::TempDir workDir;
+    ASSERT_TRUE(CopySceneBitmaps(workDir.path()));
     std::vector<std::string> env =
         display.Environment({"SDL_VIDEODRIVER", "TX_ADAPTER_PROFILE", "ASAN_OPTIONS"});
     env.push_back("TX_ADAPTER_PROFILE=default");

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/direct3d8.h"
 #include "platform/runtime_control.h"
@@ -45,10 +50,35 @@ inline std::ostream& operator<<(std::ostream& out, const ViewSnapshot& v) {
                << "; samples " << v.sampleCount << "}";
 }
 
+// The viewer's working folder in the source tree, with its scene bitmaps.
+inline std::string ViewerDataDir() {
+    // The test data folder is <source>/tests/data, which need not exist.
+    const std::filesystem::path source =
+        std::filesystem::path(TX_TEST_DATA_DIR).parent_path().parent_path();
+    return (source / "viewer" / "data").string();
+}
+
+// Copies the scene bitmaps "Black.bmp" and "White.bmp" into `folder`.
+inline bool CopySceneBitmaps(const std::string& folder) {
+    for (const char* name : {"Black.bmp", "White.bmp"}) {
+        const std::vector<unsigned char> bytes =
+            txtest::ReadFileBytes(ViewerDataDir() + "/" + name);
+        if (bytes.empty() || !txtest::WriteFileBytes(folder + "/" + name, bytes)) return false;
+    }
+    return true;
+}
+
 class ViewerTest : public txtest::LiveObjectTest {
 protected:
     void SetUp() override {
         LiveObjectTest::SetUp();
+        // The viewer reads its bitmaps from, and writes its screenshots to,
+        // the working folder: each test has a fresh one of its own.
+        char previous[PATH_MAX];
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        previousDir_ = previous;
+        ASSERT_TRUE(CopySceneBitmaps(workDir_.path()));
+        ASSERT_EQ(chdir(workDir_.path().c_str()), 0);
         viewerState = ViewerState{};
         ASSERT_TRUE(txplatform::SelectAdapterProfile("default"));
         instance_ = GetModuleHandleA(nullptr);
@@ -65,6 +95,9 @@ protected:
         }
         UnregisterClassA(kViewerClassName, instance_);
         txplatform::SelectAdapterProfile("default");
+        if (!previousDir_.empty()) {
+            EXPECT_EQ(chdir(previousDir_.c_str()), 0);
+        }
         LiveObjectTest::TearDown();
     }
 
@@ -127,6 +160,8 @@ protected:
     }
 
     HINSTANCE instance_ = nullptr;
+    txtest::TempDir workDir_;
+    std::string previousDir_;
 };
 
 } // namespace viewertest
