@@ -11,13 +11,16 @@ const int kTexSizeShift = 16;
 
 } // namespace
 
-bool ParseVertexFormat(DWORD fvf, VertexLayout* layout) {
+bool DescribeVertexFormat(DWORD fvf, VertexLayout* layout) {
     if (!layout || (fvf & kReservedBits)) return false;
     VertexLayout out;
     out.fvf = fvf;
     const DWORD position = fvf & D3DFVF_POSITION_MASK;
+    out.hasPosition = position != 0;
     UINT offset = 0;
-    if (position == D3DFVF_XYZ) {
+    if (position == 0) {
+        // No position: only the other parts take room.
+    } else if (position == D3DFVF_XYZ) {
         offset = 12;
     } else if (position == D3DFVF_XYZRHW) {
         out.pretransformed = true;
@@ -58,6 +61,13 @@ bool ParseVertexFormat(DWORD fvf, VertexLayout* layout) {
         offset += 4 * static_cast<UINT>(floats);
     }
     out.stride = offset;
+    *layout = out;
+    return true;
+}
+
+bool ParseVertexFormat(DWORD fvf, VertexLayout* layout) {
+    VertexLayout out;
+    if (!DescribeVertexFormat(fvf, &out) || !out.hasPosition || !layout) return false;
     *layout = out;
     return true;
 }

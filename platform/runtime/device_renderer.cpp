@@ -13,7 +13,6 @@
 #include "platform/runtime/surface.h"
 #include "platform/runtime/texture_base.h"
 #include "platform/runtime/vertex_buffer.h"
-#include "platform/runtime/vertex_format.h"
 #include "platform/screen_capture.h"
 #include "platform/win32_ui.h"
 #include "platform/window_host.h"
@@ -528,8 +527,8 @@ HRESULT DeviceRenderer::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 HRESULT DeviceRenderer::SetVertexShader(DWORD handle) {
     // Only flexible vertex formats: this device has no vertex shaders to
     // hand out handles for.
-    FvfLayout layout{};
-    if (!DescribeFvf(handle, &layout) || layout.position < 0)
+    txraster::VertexLayout layout;
+    if (!txraster::ParseVertexFormat(handle, &layout))
         return Fail(D3DERR_INVALIDCALL, "SetVertexShader",
                     "0x%x is not a flexible vertex format with a position", handle);
     vertexShader_ = handle;
@@ -584,7 +583,8 @@ HRESULT DeviceRenderer::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT start
     if (buffer->IsLocked()) return Fail(D3DERR_INVALIDCALL, call, "the vertex buffer is locked");
     if (stream.stride == 0) return Fail(D3DERR_INVALIDCALL, call, "stream 0 has stride 0");
     const uint64_t offset = uint64_t(startVertex) * stream.stride;
-    const UINT vertexSize = FvfVertexSize(vertexShader_);
+    txraster::VertexLayout layout;
+    const UINT vertexSize = txraster::ParseVertexFormat(vertexShader_, &layout) ? layout.stride : 0;
     // The last vertex needs only its own size, not a whole stride.
     const uint64_t room = buffer->Length() > offset ? buffer->Length() - offset : 0;
     const size_t vertices =

@@ -2,9 +2,9 @@
 
 #include <new>
 
+#include "platform/raster/vertex_format.h"
 #include "platform/runtime/debug_output.h"
 #include "platform/runtime/pixel_storage.h"
-#include "platform/runtime/vertex_format.h"
 
 namespace txruntime {
 
@@ -37,7 +37,8 @@ HRESULT VertexBuffer::Create(Device& device, UINT length, DWORD usage, DWORD fvf
         return Fail(pool == D3DPOOL_DEFAULT ? D3DERR_OUTOFVIDEOMEMORY : E_OUTOFMEMORY, call,
                     "%u bytes is more than the runtime holds in one resource", length);
     if (fvf) {
-        const UINT vertexSize = FvfVertexSize(fvf);
+        txraster::VertexLayout layout;
+        const UINT vertexSize = txraster::DescribeVertexFormat(fvf, &layout) ? layout.stride : 0;
         if (vertexSize == 0)
             return Fail(D3DERR_INVALIDCALL, call, "0x%x is not a flexible vertex format", fvf);
         if (length < vertexSize)

@@ -63,6 +63,17 @@ TEST(VertexFormat, LaysOutEveryPartInOrder) {
     for (DWORD fvf : invalid)
         EXPECT_FALSE(ParseVertexFormat(fvf, &l)) << std::hex << fvf;
     EXPECT_FALSE(ParseVertexFormat(D3DFVF_XYZ, nullptr));
+
+    // Vertex buffers may hold vertices without a position: described, with
+    // their size, but never drawn.
+    ASSERT_TRUE(txraster::DescribeVertexFormat(D3DFVF_NORMAL | D3DFVF_DIFFUSE, &l));
+    EXPECT_FALSE(l.hasPosition);
+    EXPECT_EQ(l.normalOffset, 0);
+    EXPECT_EQ(l.diffuseOffset, 12);
+    EXPECT_EQ(l.stride, 16u);
+    EXPECT_TRUE(txraster::DescribeVertexFormat(0u, &l));
+    EXPECT_EQ(l.stride, 0u);
+    EXPECT_FALSE(txraster::DescribeVertexFormat(D3DFVF_DIFFUSE | D3DFVF_RESERVED0, &l));
 }
 
 struct TexelCase {
