@@ -12,20 +12,10 @@
 #include "mathlib/matrix.h"
 #include "platform/direct3d8.h"
 #include "platform/runtime_control.h"
+#include "viewer/scene.h"
 
 namespace {
 
-struct SceneVertex {
-    float x, y, z;
-    D3DCOLOR colour;
-    float u, v;
-};
-
-const SceneVertex kScene[6] = {{-1, -1, 0, 0xFFFFFFFFu, 0, 0},  {1, -1, 0, 0xFFFFFFFFu, 1, 0},
-                               {0, 1, 0, 0xFFFFFFFFu, 0.5f, 1}, {0, -1, -1, 0xFF000000u, 0, 0},
-                               {0, -1, 1, 0xFF000000u, 1, 0},   {0, 1, 0, 0xFF000000u, 0.5f, 1}};
-
-const DWORD kSceneFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 const UINT kSize = 400;
 
 template <class T>
@@ -63,12 +53,12 @@ struct Scene {
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
         device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-        if (FAILED(device->CreateVertexBuffer(sizeof kScene, 0, kSceneFvf, D3DPOOL_DEFAULT,
-                                              &vertices)))
+        if (FAILED(device->CreateVertexBuffer(sizeof kSceneVertices, 0, kSceneVertexFormat,
+                                              D3DPOOL_DEFAULT, &vertices)))
             return false;
         BYTE* bytes = nullptr;
-        if (FAILED(vertices->Lock(0, sizeof kScene, &bytes, 0))) return false;
-        std::memcpy(bytes, kScene, sizeof kScene);
+        if (FAILED(vertices->Lock(0, sizeof kSceneVertices, &bytes, 0))) return false;
+        std::memcpy(bytes, kSceneVertices, sizeof kSceneVertices);
         vertices->Unlock();
         return MakeTexture(0xFF000000u, &black) && MakeTexture(0xFFFFFFFFu, &white);
     }
@@ -113,7 +103,7 @@ struct Scene {
         TxMatrixPerspectiveFovLH(&projection, 0.785398185f, 1.0f, 1.0f, 100.0f);
         device->SetTransform(D3DTS_PROJECTION, &projection);
         device->SetStreamSource(0, vertices, sizeof(SceneVertex));
-        device->SetVertexShader(kSceneFvf);
+        device->SetVertexShader(kSceneVertexFormat);
         device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
         device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
         device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
