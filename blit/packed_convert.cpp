@@ -263,9 +263,7 @@ bool PackedConversion::Prepare(const PixelCodec& source, const PixelCodec& dest)
     uint32_t constantMask = 0;
     if (!PlanFields(*from, *to, &constantMask)) return false;
     plan_.dithered = Dithered(dest);
-    if (!BuildTables(source, dest, constantMask)) return false;
-    ChooseKernel();
-    return true;
+    return BuildTables(source, dest, constantMask) && ChooseKernel();
 }
 
 bool PackedConversion::PlanFields(const PackedLayout& source, const PackedLayout& dest,
@@ -374,38 +372,27 @@ bool PackedConversion::BuildTables(const PixelCodec& source, const PixelCodec& d
     return true;
 }
 
-void PackedConversion::ChooseKernel() {
+bool PackedConversion::ChooseKernel() {
+    // One pixel at a time through the tables is slower than the vector
+    // loops of the codecs through ColorF, so without a vector loop the pair
+    // is left to them.
+    if (!UseAvx2()) return false;
     const UINT thresholdCount = plan_.dithered ? 16 : 1;
-    kernel_ = PackedKernel::Lookup;
-    row_ = packedrows::LookupRow(plan_.sourceBytes, plan_.destBytes);
-    if (!UseAvx2()) return;
-
     if (PlanByteMove(plan_, thresholdCount)) {
-        if (packedrows::RowFunction row =
-                packedrows::ByteMoveRow(plan_.sourceBytes, plan_.destBytes)) {
-            row_ = row;
-            kernel_ = PackedKernel::ByteMove;
-            return;
-        }
+        row_ = packedrows::ByteMoveRow(plan_.sourceBytes, plan_.destBytes);
+        kernel_ = PackedKernel::ByteMove;
+    } else if (plan_.destBytes <= 2 && FindArithmeticForAll(plan_, thresholdCount, 16) &&
+               (plan_.sourceBytes <= 2 || PlanGather(plan_))) {
+        // 16-bit lanes give twice the pixels per instruction; they hold the
+        // stored pixel when it has one or two bytes.
+        row_ = packedrows::Arithmetic16Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount);
+        kernel_ = PackedKernel::Arithmetic16;
+    } else if (FindArithmeticForAll(plan_, thresholdCount, 32)) {
+        row_ = packedrows::Arithmetic32Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount);
+        kernel_ = PackedKernel::Arithmetic32;
     }
-    // 16-bit lanes give twice the pixels per instruction; they hold the
-    // stored pixel when it has one or two bytes.
-    if (plan_.destBytes <= 2 && FindArithmeticForAll(plan_, thresholdCount, 16) &&
-        (plan_.sourceBytes <= 2 || PlanGather(plan_))) {
-        if (packedrows::RowFunction row =
-                packedrows::Arithmetic16Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount)) {
-            row_ = row;
-            kernel_ = PackedKernel::Arithmetic16;
-            return;
-        }
-    }
-    if (FindArithmeticForAll(plan_, thresholdCount, 32)) {
-        if (packedrows::RowFunction row =
-                packedrows::Arithmetic32Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount)) {
-            row_ = row;
-            kernel_ = PackedKernel::Arithmetic32;
-        }
-    }
+    if (row_ == nullptr) kernel_ = PackedKernel::None;
+    return row_ != nullptr;
 }
 
 void PackedConversion::ConvertRow(const BYTE* from, BYTE* to, UINT width, UINT y, UINT z) const {

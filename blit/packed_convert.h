@@ -4,14 +4,16 @@
 // Every field of such a destination depends on one field of the source (or
 // on none), and on the encoder's threshold. So the stored field is a function
 // of a source field value of at most a few bits and of one of at most 16
-// thresholds, and a table of that function, made once per transfer by running
-// the codecs' own scalar arithmetic over every value, reproduces the codecs by
-// construction. The row loops then only look up and pack. Where the processor
-// has AVX2 they run 8 to 32 pixels at a time: fields that move unchanged as
-// whole bytes become one byte shuffle, and every other table is replaced by
-// an exact integer form (value x multiplier + addend) >> shift, which is
-// checked against the table for every value before it is used; 16-bit lanes
-// where the form fits them (destinations of one or two bytes), else 32-bit.
+// thresholds. A table of that function, made once per transfer by running
+// the codecs' own rows over every value, reproduces them by construction.
+// The row loops run 8 to 32 pixels at a time with AVX2: fields that move
+// unchanged as whole bytes become one byte shuffle, and every other table is
+// replaced by an exact integer form (value x multiplier + addend) >> shift,
+// checked against the table for every value before it is used, in 16-bit
+// lanes where the form fits them (destinations of one or two bytes), else in
+// 32-bit lanes. The tables themselves finish each row, one pixel at a time.
+// Without AVX2 that alone would be slower than the codecs' own vector loops,
+// so the path is then not taken.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +24,6 @@
 // The row loop that a prepared conversion runs.
 enum class PackedKernel {
     None,         // not prepared: the pair is not converted this way
-    Lookup,       // tables, one pixel at a time
     ByteMove,     // byte shuffle, mask and constant bits (AVX2)
     Arithmetic16, // multiply, add and shift per field in 16-bit lanes (AVX2)
     Arithmetic32, // the same in 32-bit lanes (AVX2)
@@ -90,8 +91,8 @@ public:
     // way: a codec that is not a packed one, a source colour key, a channel
     // type conversion, a destination field that depends on more than one
     // source field (luminance from colour), a source field wider than
-    // kMaxSourceFieldBits, blocks whose memory overlaps, or no memory for the
-    // tables.
+    // kMaxSourceFieldBits, blocks whose memory overlaps, a processor without
+    // AVX2, or no memory for the tables.
     bool Prepare(const PixelCodec& source, const PixelCodec& dest);
 
     // Converts `width` pixels of row y of slice z (counted from the box, as
@@ -103,7 +104,7 @@ public:
 private:
     bool PlanFields(const PackedLayout& source, const PackedLayout& dest, uint32_t* constantMask);
     bool BuildTables(const PixelCodec& source, const PixelCodec& dest, uint32_t constantMask);
-    void ChooseKernel();
+    bool ChooseKernel();
 
     using RowFunction = void (*)(const PackedRowPlan&, const BYTE*, BYTE*, UINT, UINT, UINT);
 

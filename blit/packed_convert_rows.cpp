@@ -14,14 +14,6 @@
 namespace packedrows {
 namespace {
 
-template <UINT SourceBytes, UINT DestBytes>
-struct LookupLoop {
-    static void Run(const PackedRowPlan& plan, const BYTE* from, BYTE* to, UINT width, UINT y,
-                    UINT z) {
-        LookupPixels<SourceBytes, DestBytes>(plan, from, to, 0, width, y, z);
-    }
-};
-
 template <template <UINT, UINT> class Loop, UINT SourceBytes, size_t... DestIndex>
 RowFunction ForDestSize(UINT destBytes, std::index_sequence<DestIndex...>) {
     static constexpr RowFunction kLoops[] = {Loop<SourceBytes, UINT(DestIndex + 1)>::Run...};
@@ -278,10 +270,6 @@ struct Arithmetic32Loops {
 #endif
 
 } // namespace
-
-RowFunction LookupRow(UINT sourceBytes, UINT destBytes) {
-    return ForSizes<LookupLoop>(sourceBytes, destBytes);
-}
 
 RowFunction ByteMoveRow(UINT sourceBytes, UINT destBytes) {
 #if TX_CODEC_AVX2

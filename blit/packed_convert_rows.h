@@ -1,6 +1,6 @@
 // The row loops of PackedConversion: the table loop, one pixel at a time,
-// which every processor runs and which finishes the rows of the vector loops,
-// and the choice of the vector loops (packed_convert_avx2.cpp).
+// which finishes the rows of the vector loops, and the choice of the vector
+// loops (packed_convert_rows.cpp).
 #pragma once
 
 #include "blit/packed_convert.h"
@@ -38,9 +38,6 @@ void LookupPixels(const PackedRowPlan& plan, const BYTE* from, BYTE* to, UINT x,
         packed::StorePixel<DestBytes>(to + size_t(DestBytes) * x, out);
     }
 }
-
-// The table loop for the pixel sizes (1 to 4 bytes each).
-RowFunction LookupRow(UINT sourceBytes, UINT destBytes);
 
 // The vector loops, or null where the processor or the build has no AVX2
 // (and, for the 16-bit loop, for destinations of more than two bytes).
