@@ -385,10 +385,10 @@ bool PackedConversion::ChooseKernel() {
                (plan_.sourceBytes <= 2 || PlanGather(plan_))) {
         // 16-bit lanes give twice the pixels per instruction; they hold the
         // stored pixel when it has one or two bytes.
-        row_ = packedrows::Arithmetic16Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount);
+        row_ = packedrows::Arithmetic16Row(plan_.sourceBytes, plan_.destBytes);
         kernel_ = PackedKernel::Arithmetic16;
     } else if (FindArithmeticForAll(plan_, thresholdCount, 32)) {
-        row_ = packedrows::Arithmetic32Row(plan_.sourceBytes, plan_.destBytes, plan_.fieldCount);
+        row_ = packedrows::Arithmetic32Row(plan_.sourceBytes, plan_.destBytes);
         kernel_ = PackedKernel::Arithmetic32;
     }
     if (row_ == nullptr) kernel_ = PackedKernel::None;

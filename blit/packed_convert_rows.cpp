@@ -1,6 +1,7 @@
 // Row loops of the packed-to-packed conversion, one instance per pair of
-// pixel sizes (and, for the arithmetic loop, per number of fields, so that
-// the loop over the fields unrolls and its constants stay in registers).
+// pixel sizes. The loops over the fields are unrolled to the largest number
+// of fields, each step guarded by the plan's count (a branch that always
+// goes the same way), so that the fields' constants stay in registers.
 #include "blit/packed_convert_rows.h"
 
 #include <algorithm>
@@ -34,25 +35,6 @@ RowFunction ForSizes(UINT sourceBytes, UINT destBytes) {
         return ForDestSize<Loop, 3>(destBytes, Dests{});
     default:
         return ForDestSize<Loop, 4>(destBytes, Dests{});
-    }
-}
-
-// The loop of `Loops<fields>::Loop` for 0 to 4 fields.
-template <template <UINT> class Loops, UINT MaxDestBytes>
-RowFunction ForFields(UINT fieldCount, UINT sourceBytes, UINT destBytes) {
-    switch (fieldCount) {
-    case 0:
-        return ForSizes<Loops<0>::template Loop, MaxDestBytes>(sourceBytes, destBytes);
-    case 1:
-        return ForSizes<Loops<1>::template Loop, MaxDestBytes>(sourceBytes, destBytes);
-    case 2:
-        return ForSizes<Loops<2>::template Loop, MaxDestBytes>(sourceBytes, destBytes);
-    case 3:
-        return ForSizes<Loops<3>::template Loop, MaxDestBytes>(sourceBytes, destBytes);
-    case 4:
-        return ForSizes<Loops<4>::template Loop, MaxDestBytes>(sourceBytes, destBytes);
-    default:
-        return nullptr;
     }
 }
 
@@ -115,14 +97,14 @@ struct ByteMoveLoop {
 // of pixels start at multiples of 4, and lane j holds a pixel whose index is
 // j modulo 4 (in the 16-bit loop's order as well), so the threshold column
 // (pixel + z) mod 4 of a lane is the same in every group.
-template <typename Lane, UINT Lanes, UINT Fields>
+template <typename Lane, UINT Lanes>
 struct LaneThresholds {
     LaneThresholds(const PackedRowPlan& plan, UINT y, UINT z) {
         const UINT rowBase = RowBase(plan, y);
         for (UINT lane = 0; lane < Lanes; ++lane) {
             const UINT t = ThresholdIndex(plan, rowBase, lane, z);
             constant[lane] = Lane(plan.constant[t]);
-            for (UINT i = 0; i < Fields; ++i) {
+            for (UINT i = 0; i < plan.fieldCount; ++i) {
                 mul[i][lane] = Lane(plan.fields[i].mul[t]);
                 add[i][lane] = Lane(plan.fields[i].add[t]);
             }
@@ -143,128 +125,136 @@ TX_TARGET_AVX2 inline __m256i Load256(const void* p) {
 // each field's byte is shuffled into the lanes (PackedFieldPlan::gather):
 // half h of the lanes then holds pixels 4h to 4h + 3 and 8 + 4h to 8 + 4h + 3,
 // which one exchange of 64-bit quarters puts in order at the end.
-template <UINT Fields>
-struct Arithmetic16Loops {
-    template <UINT SourceBytes, UINT DestBytes>
-    struct Loop {
-        static constexpr bool kGathered = SourceBytes >= 3;
+template <UINT SourceBytes, UINT DestBytes>
+struct Arithmetic16Loop {
+    static constexpr bool kGathered = SourceBytes >= 3;
 
-        // Bytes of eight pixels as the gather shuffles expect them.
-        static TX_TARGET_AVX2 __m256i LoadEightRaw(const BYTE* p) {
-            if constexpr (SourceBytes == 4) {
-                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    // Bytes of eight pixels as the gather shuffles expect them.
+    static TX_TARGET_AVX2 __m256i LoadEightRaw(const BYTE* p) {
+        if constexpr (SourceBytes == 4) {
+            return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        } else {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+            return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+        }
+    }
+
+    static TX_TARGET_AVX2 void Run(const PackedRowPlan& plan, const BYTE* from, BYTE* to,
+                                   UINT width, UINT y, UINT z) {
+        const LaneThresholds<uint16_t, 16> lanes(plan, y, z);
+        const UINT fieldCount = plan.fieldCount;
+        __m256i gather0[PackedRowPlan::kMaxFields], gather1[PackedRowPlan::kMaxFields];
+        __m256i fromMask[PackedRowPlan::kMaxFields], mul[PackedRowPlan::kMaxFields];
+        __m256i add[PackedRowPlan::kMaxFields], toMask[PackedRowPlan::kMaxFields];
+        __m128i fromShift[PackedRowPlan::kMaxFields], toShift[PackedRowPlan::kMaxFields];
+        for (UINT i = 0; i < fieldCount; ++i) {
+            const PackedFieldPlan& f = plan.fields[i];
+            gather0[i] = Load256(f.gather[0]);
+            gather1[i] = Load256(f.gather[1]);
+            fromMask[i] = _mm256_set1_epi16(short((1u << f.from.bits) - 1u));
+            fromShift[i] = _mm_cvtsi32_si128(int(f.from.shift));
+            mul[i] = Load256(lanes.mul[i]);
+            add[i] = Load256(lanes.add[i]);
+            toShift[i] = _mm_cvtsi32_si128(int(f.shift - f.to.shift));
+            toMask[i] = _mm256_set1_epi16(short(((1u << f.to.bits) - 1u) << f.to.shift));
+        }
+        const __m256i constant = Load256(lanes.constant);
+
+        UINT x = 0;
+        for (; x + 16 <= width; x += 16) {
+            const BYTE* p = from + size_t(SourceBytes) * x;
+            __m256i v0, v1;
+            if constexpr (kGathered) {
+                v0 = LoadEightRaw(p);
+                v1 = LoadEightRaw(p + 8 * SourceBytes);
+            } else if constexpr (SourceBytes == 2) {
+                v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
             } else {
-                const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-                return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+                v0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
             }
-        }
-
-        static TX_TARGET_AVX2 void Run(const PackedRowPlan& plan, const BYTE* from, BYTE* to,
-                                       UINT width, UINT y, UINT z) {
-            const LaneThresholds<uint16_t, 16, Fields> lanes(plan, y, z);
-            __m256i gather0[PackedRowPlan::kMaxFields], gather1[PackedRowPlan::kMaxFields];
-            __m256i fromMask[PackedRowPlan::kMaxFields], mul[PackedRowPlan::kMaxFields];
-            __m256i add[PackedRowPlan::kMaxFields], toMask[PackedRowPlan::kMaxFields];
-            __m128i fromShift[PackedRowPlan::kMaxFields], toShift[PackedRowPlan::kMaxFields];
-            for (UINT i = 0; i < Fields; ++i) {
-                const PackedFieldPlan& f = plan.fields[i];
-                gather0[i] = Load256(f.gather[0]);
-                gather1[i] = Load256(f.gather[1]);
-                fromMask[i] = _mm256_set1_epi16(short((1u << f.from.bits) - 1u));
-                fromShift[i] = _mm_cvtsi32_si128(int(f.from.shift));
-                mul[i] = Load256(lanes.mul[i]);
-                add[i] = Load256(lanes.add[i]);
-                toShift[i] = _mm_cvtsi32_si128(int(f.shift - f.to.shift));
-                toMask[i] = _mm256_set1_epi16(short(((1u << f.to.bits) - 1u) << f.to.shift));
-            }
-            const __m256i constant = Load256(lanes.constant);
-
-            UINT x = 0;
-            for (; x + 16 <= width; x += 16) {
-                const BYTE* p = from + size_t(SourceBytes) * x;
-                __m256i v0, v1;
-                if constexpr (kGathered) {
-                    v0 = LoadEightRaw(p);
-                    v1 = LoadEightRaw(p + 8 * SourceBytes);
-                } else if constexpr (SourceBytes == 2) {
-                    v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-                } else {
-                    v0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-                }
-                __m256i out = constant;
+            __m256i out = constant;
 #pragma GCC unroll 4
-                for (UINT i = 0; i < Fields; ++i) {
-                    __m256i value;
-                    if constexpr (kGathered) {
-                        value = _mm256_or_si256(_mm256_shuffle_epi8(v0, gather0[i]),
-                                                _mm256_shuffle_epi8(v1, gather1[i]));
-                    } else {
-                        value = _mm256_and_si256(_mm256_srl_epi16(v0, fromShift[i]), fromMask[i]);
-                    }
-                    value = _mm256_add_epi16(_mm256_mullo_epi16(value, mul[i]), add[i]);
-                    value = _mm256_and_si256(_mm256_srl_epi16(value, toShift[i]), toMask[i]);
-                    out = _mm256_or_si256(out, value);
-                }
-                if constexpr (kGathered) out = _mm256_permute4x64_epi64(out, 0xD8);
-                BYTE* q = to + size_t(DestBytes) * x;
-                if constexpr (DestBytes == 2) {
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), out);
+            for (UINT i = 0; i < PackedRowPlan::kMaxFields; ++i) {
+                if (i == fieldCount) break;
+                __m256i value;
+                if constexpr (kGathered) {
+                    value = _mm256_or_si256(_mm256_shuffle_epi8(v0, gather0[i]),
+                                            _mm256_shuffle_epi8(v1, gather1[i]));
                 } else {
-                    const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(out),
-                                                           _mm256_extracti128_si256(out, 1));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(q), bytes);
+                    value = _mm256_and_si256(_mm256_srl_epi16(v0, fromShift[i]), fromMask[i]);
                 }
+                value = _mm256_add_epi16(_mm256_mullo_epi16(value, mul[i]), add[i]);
+                value = _mm256_and_si256(_mm256_srl_epi16(value, toShift[i]), toMask[i]);
+                out = _mm256_or_si256(out, value);
             }
-            LookupPixels<SourceBytes, DestBytes>(plan, from, to, x, width, y, z);
+            if constexpr (kGathered) out = _mm256_permute4x64_epi64(out, 0xD8);
+            BYTE* q = to + size_t(DestBytes) * x;
+            if constexpr (DestBytes == 2) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), out);
+            } else {
+                const __m128i bytes =
+                    _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(q), bytes);
+            }
         }
-    };
+        LookupPixels<SourceBytes, DestBytes>(plan, from, to, x, width, y, z);
+    }
 };
 
-// Eight pixels at a time, one 32-bit lane each: every field is extracted,
-// put through (value x mul + add) >> shift with the multiplier and addend of
-// its lane's threshold, and moved into place.
-template <UINT Fields>
-struct Arithmetic32Loops {
-    template <UINT SourceBytes, UINT DestBytes>
-    struct Loop {
-        static TX_TARGET_AVX2 void Run(const PackedRowPlan& plan, const BYTE* from, BYTE* to,
-                                       UINT width, UINT y, UINT z) {
-            const LaneThresholds<uint32_t, 8, Fields> lanes(plan, y, z);
-            // Per field: the source field, shifted down; its stored value
-            // (value x mul + add) >> shift, taken straight to its place with
-            // one right shift (shift >= to.shift) and a mask.
-            __m256i fromMask[PackedRowPlan::kMaxFields], fromShift[PackedRowPlan::kMaxFields];
-            __m256i mul[PackedRowPlan::kMaxFields], add[PackedRowPlan::kMaxFields];
-            __m256i toShift[PackedRowPlan::kMaxFields], toMask[PackedRowPlan::kMaxFields];
-            for (UINT i = 0; i < Fields; ++i) {
-                const PackedFieldPlan& f = plan.fields[i];
-                fromMask[i] = _mm256_set1_epi32(int(((1u << f.from.bits) - 1u) << f.from.shift));
-                fromShift[i] = _mm256_set1_epi32(int(f.from.shift));
-                mul[i] = Load256(lanes.mul[i]);
-                add[i] = Load256(lanes.add[i]);
-                toShift[i] = _mm256_set1_epi32(int(f.shift - f.to.shift));
-                toMask[i] = _mm256_set1_epi32(int(((1u << f.to.bits) - 1u) << f.to.shift));
-            }
-            const __m256i constant = Load256(lanes.constant);
-
-            UINT x = 0;
-            for (; x + 8 <= width; x += 8) {
-                const __m256i v = packed::LoadEight<SourceBytes>(from + size_t(SourceBytes) * x);
-                __m256i out = constant;
-#pragma GCC unroll 4
-                for (UINT i = 0; i < Fields; ++i) {
-                    __m256i value =
-                        _mm256_srlv_epi32(_mm256_and_si256(v, fromMask[i]), fromShift[i]);
-                    value = _mm256_add_epi32(_mm256_mullo_epi32(value, mul[i]), add[i]);
-                    value = _mm256_and_si256(_mm256_srlv_epi32(value, toShift[i]), toMask[i]);
-                    out = _mm256_or_si256(out, value);
-                }
-                packed::StoreEight<DestBytes>(to + size_t(DestBytes) * x, out);
-            }
-            LookupPixels<SourceBytes, DestBytes>(plan, from, to, x, width, y, z);
+// The fields of eight pixels in 32-bit lanes: every field is extracted, put
+// through (value x mul + add) >> shift with the multiplier and addend of its
+// lane's threshold, and taken straight to its place with one right shift
+// (shift >= to.shift) and a mask.
+struct Fields32 {
+    TX_TARGET_AVX2 Fields32(const PackedRowPlan& plan, UINT y, UINT z) : count(plan.fieldCount) {
+        const LaneThresholds<uint32_t, 8> lanes(plan, y, z);
+        for (UINT i = 0; i < count; ++i) {
+            const PackedFieldPlan& f = plan.fields[i];
+            fromMask[i] = _mm256_set1_epi32(int(((1u << f.from.bits) - 1u) << f.from.shift));
+            fromShift[i] = _mm256_set1_epi32(int(f.from.shift));
+            mul[i] = Load256(lanes.mul[i]);
+            add[i] = Load256(lanes.add[i]);
+            toShift[i] = _mm256_set1_epi32(int(f.shift - f.to.shift));
+            toMask[i] = _mm256_set1_epi32(int(((1u << f.to.bits) - 1u) << f.to.shift));
         }
-    };
+        constant = Load256(lanes.constant);
+    }
+
+    // The constant bits and the fields of source pixels v.
+    TX_TARGET_AVX2 __m256i Convert(__m256i v) const {
+        __m256i out = constant;
+#pragma GCC unroll 4
+        for (UINT i = 0; i < PackedRowPlan::kMaxFields; ++i) {
+            if (i == count) break;
+            __m256i value = _mm256_srlv_epi32(_mm256_and_si256(v, fromMask[i]), fromShift[i]);
+            value = _mm256_add_epi32(_mm256_mullo_epi32(value, mul[i]), add[i]);
+            value = _mm256_and_si256(_mm256_srlv_epi32(value, toShift[i]), toMask[i]);
+            out = _mm256_or_si256(out, value);
+        }
+        return out;
+    }
+
+    __m256i fromMask[PackedRowPlan::kMaxFields], fromShift[PackedRowPlan::kMaxFields];
+    __m256i mul[PackedRowPlan::kMaxFields], add[PackedRowPlan::kMaxFields];
+    __m256i toShift[PackedRowPlan::kMaxFields], toMask[PackedRowPlan::kMaxFields];
+    __m256i constant;
+    UINT count;
+};
+
+// Eight pixels at a time, one 32-bit lane each.
+template <UINT SourceBytes, UINT DestBytes>
+struct Arithmetic32Loop {
+    static TX_TARGET_AVX2 void Run(const PackedRowPlan& plan, const BYTE* from, BYTE* to,
+                                   UINT width, UINT y, UINT z) {
+        const Fields32 fields(plan, y, z);
+        UINT x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const __m256i v = packed::LoadEight<SourceBytes>(from + size_t(SourceBytes) * x);
+            packed::StoreEight<DestBytes>(to + size_t(DestBytes) * x, fields.Convert(v));
+        }
+        LookupPixels<SourceBytes, DestBytes>(plan, from, to, x, width, y, z);
+    }
 };
 
 #endif
@@ -280,24 +270,21 @@ RowFunction ByteMoveRow(UINT sourceBytes, UINT destBytes) {
     return nullptr;
 }
 
-RowFunction Arithmetic16Row(UINT sourceBytes, UINT destBytes, UINT fieldCount) {
+RowFunction Arithmetic16Row(UINT sourceBytes, UINT destBytes) {
 #if TX_CODEC_AVX2
-    if (UseAvx2() && destBytes <= 2)
-        return ForFields<Arithmetic16Loops, 2>(fieldCount, sourceBytes, destBytes);
+    if (UseAvx2() && destBytes <= 2) return ForSizes<Arithmetic16Loop, 2>(sourceBytes, destBytes);
 #endif
     (void)sourceBytes;
     (void)destBytes;
-    (void)fieldCount;
     return nullptr;
 }
 
-RowFunction Arithmetic32Row(UINT sourceBytes, UINT destBytes, UINT fieldCount) {
+RowFunction Arithmetic32Row(UINT sourceBytes, UINT destBytes) {
 #if TX_CODEC_AVX2
-    if (UseAvx2()) return ForFields<Arithmetic32Loops, 4>(fieldCount, sourceBytes, destBytes);
+    if (UseAvx2()) return ForSizes<Arithmetic32Loop>(sourceBytes, destBytes);
 #endif
     (void)sourceBytes;
     (void)destBytes;
-    (void)fieldCount;
     return nullptr;
 }
 

@@ -21,10 +21,11 @@ inline UINT RowBase(const PackedRowPlan& plan, UINT y) {
     return plan.dithered ? 4 * (y & 3) : 0;
 }
 
-// Pixels x to width - 1 of a row through the tables.
+// Pixels x to width - 1 of a row through the tables: the few after the last
+// whole group of a vector loop, so kept out of line.
 template <UINT SourceBytes, UINT DestBytes>
-void LookupPixels(const PackedRowPlan& plan, const BYTE* from, BYTE* to, UINT x, UINT width, UINT y,
-                  UINT z) {
+[[gnu::noinline]] void LookupPixels(const PackedRowPlan& plan, const BYTE* from, BYTE* to, UINT x,
+                                    UINT width, UINT y, UINT z) {
     const UINT rowBase = RowBase(plan, y);
     for (; x < width; ++x) {
         const UINT t = ThresholdIndex(plan, rowBase, x, z);
@@ -42,7 +43,7 @@ void LookupPixels(const PackedRowPlan& plan, const BYTE* from, BYTE* to, UINT x,
 // The vector loops, or null where the processor or the build has no AVX2
 // (and, for the 16-bit loop, for destinations of more than two bytes).
 RowFunction ByteMoveRow(UINT sourceBytes, UINT destBytes);
-RowFunction Arithmetic16Row(UINT sourceBytes, UINT destBytes, UINT fieldCount);
-RowFunction Arithmetic32Row(UINT sourceBytes, UINT destBytes, UINT fieldCount);
+RowFunction Arithmetic16Row(UINT sourceBytes, UINT destBytes);
+RowFunction Arithmetic32Row(UINT sourceBytes, UINT destBytes);
 
 } // namespace packedrows
