@@ -99,6 +99,15 @@ double MemcpySeconds(size_t bytes, bool cold) {
     return best;
 }
 
+// Destination bytes per second, and the processor time per image against
+// memcpy of the destination from cold caches and warm.
+void Report(benchmark::State& state, double seconds, size_t destBytes) {
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(destBytes));
+    const double perImage = seconds / double(state.iterations());
+    state.counters["x_memcpy"] = perImage / MemcpySeconds(destBytes, true);
+    state.counters["x_memcpy_warm"] = perImage / MemcpySeconds(destBytes, false);
+}
+
 void BM_Convert(benchmark::State& state, D3DFORMAT sourceFormat, D3DFORMAT destFormat,
                 bool dither) {
     Image source(sourceFormat);
@@ -122,11 +131,7 @@ void BM_Convert(benchmark::State& state, D3DFORMAT sourceFormat, D3DFORMAT destF
         benchmark::ClobberMemory();
         seconds += ThreadSeconds() - start;
     }
-    const size_t destBytes = dest.bytes.size();
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(destBytes));
-    const double perImage = seconds / double(state.iterations());
-    state.counters["x_memcpy"] = perImage / MemcpySeconds(destBytes, true);
-    state.counters["x_memcpy_warm"] = perImage / MemcpySeconds(destBytes, false);
+    Report(state, seconds, dest.bytes.size());
 }
 
 // The same conversion as one transfer through the blit engine
@@ -148,11 +153,7 @@ void BM_Blit(benchmark::State& state, D3DFORMAT sourceFormat, D3DFORMAT destForm
         benchmark::ClobberMemory();
         seconds += ThreadSeconds() - start;
     }
-    const size_t destBytes = dest.bytes.size();
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(destBytes));
-    const double perImage = seconds / double(state.iterations());
-    state.counters["x_memcpy"] = perImage / MemcpySeconds(destBytes, true);
-    state.counters["x_memcpy_warm"] = perImage / MemcpySeconds(destBytes, false);
+    Report(state, seconds, dest.bytes.size());
 }
 
 // Preparing the packed path alone (its tables and the choice of its row

@@ -261,31 +261,33 @@ struct Arithmetic32Loop {
 
 } // namespace
 
-RowFunction ByteMoveRow(UINT sourceBytes, UINT destBytes) {
 #if TX_CODEC_AVX2
-    if (UseAvx2()) return ForSizes<ByteMoveLoop>(sourceBytes, destBytes);
-#endif
-    (void)sourceBytes;
-    (void)destBytes;
-    return nullptr;
+
+RowFunction ByteMoveRow(UINT sourceBytes, UINT destBytes) {
+    return UseAvx2() ? ForSizes<ByteMoveLoop>(sourceBytes, destBytes) : nullptr;
 }
 
 RowFunction Arithmetic16Row(UINT sourceBytes, UINT destBytes) {
-#if TX_CODEC_AVX2
-    if (UseAvx2() && destBytes <= 2) return ForSizes<Arithmetic16Loop, 2>(sourceBytes, destBytes);
-#endif
-    (void)sourceBytes;
-    (void)destBytes;
-    return nullptr;
+    if (!UseAvx2() || destBytes > 2) return nullptr;
+    return ForSizes<Arithmetic16Loop, 2>(sourceBytes, destBytes);
 }
 
 RowFunction Arithmetic32Row(UINT sourceBytes, UINT destBytes) {
-#if TX_CODEC_AVX2
-    if (UseAvx2()) return ForSizes<Arithmetic32Loop>(sourceBytes, destBytes);
-#endif
-    (void)sourceBytes;
-    (void)destBytes;
+    return UseAvx2() ? ForSizes<Arithmetic32Loop>(sourceBytes, destBytes) : nullptr;
+}
+
+#else
+
+RowFunction ByteMoveRow(UINT, UINT) {
     return nullptr;
 }
+RowFunction Arithmetic16Row(UINT, UINT) {
+    return nullptr;
+}
+RowFunction Arithmetic32Row(UINT, UINT) {
+    return nullptr;
+}
+
+#endif
 
 } // namespace packedrows
