@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "blit/packed_convert.h"
 #include "blit/strategy_support.h"
 
 namespace {
@@ -175,6 +176,15 @@ HRESULT Blitter::TryConvert() {
     PixelCodec& src = *sourceCodec;
     PixelCodec& dst = *destCodec;
     if (!SameExtents(src, dst)) return E_FAIL;
+    // Between packed formats, straight from pixel to pixel where that gives
+    // the same bits.
+    PackedConversion packed;
+    if (PackedConversion::PaysOff(dst) && packed.Prepare(src, dst)) {
+        for (UINT z = 0; z < dst.depth; ++z)
+            for (UINT y = 0; y < dst.height; ++y)
+                packed.ConvertRow(src.RowAddress(y, z), dst.RowAddress(y, z), dst.width, y, z);
+        return S_OK;
+    }
     ColorRow row = AllocateRow(dst.width);
     if (!row) return E_FAIL;
     for (UINT z = 0; z < dst.depth; ++z) {

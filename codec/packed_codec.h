@@ -10,6 +10,9 @@
 // constant vector for the whole row.
 #pragma once
 
+#include <memory>
+#include <new>
+
 #include "codec/packed_layout.h"
 #include "codec/rounding_scope.h"
 
@@ -22,11 +25,29 @@
 #include "codec/packed_avx2.h"
 #endif
 
-template <const PackedLayout& L>
-class PackedCodec : public PixelCodec {
+// What every packed codec shares, whatever its layout (codec/packed_access.h):
+// the layout itself, and another codec of the layout for other memory.
+class PackedCodecBase : public PixelCodec {
 public:
-    explicit PackedCodec(const PixelBlock& block)
-        : PixelCodec(block, L.bytesPerPixel * 8, ChannelType::Unsigned) {}
+    PackedCodecBase(const PixelBlock& block, const PackedLayout& layout)
+        : PixelCodec(block, layout.bytesPerPixel * 8, ChannelType::Unsigned), layout_(layout) {}
+
+    const PackedLayout& layout() const { return layout_; }
+    // Null when memory runs out.
+    virtual std::unique_ptr<PixelCodec> WithBlock(const PixelBlock& block) const = 0;
+
+private:
+    const PackedLayout& layout_;
+};
+
+template <const PackedLayout& L>
+class PackedCodec : public PackedCodecBase {
+public:
+    explicit PackedCodec(const PixelBlock& block) : PackedCodecBase(block, L) {}
+
+    std::unique_ptr<PixelCodec> WithBlock(const PixelBlock& block) const override {
+        return std::unique_ptr<PixelCodec>(new (std::nothrow) PackedCodec<L>(block));
+    }
 
     void DecodeRow(UINT y, UINT z, ColorF* out) override {
         constexpr size_t kBytes = L.bytesPerPixel;
