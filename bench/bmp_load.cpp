@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "imagefile/image_file.h"
 #include "platform/direct3d8.h"
 #include "texture/texture.h"
@@ -20,49 +21,18 @@ namespace {
 constexpr UINT kSize = 4096;
 
 std::vector<BYTE> MakeBmp(bool topDown) {
-    const UINT stride = kSize * 3;
-    const UINT pixelBytes = stride * kSize;
-    std::vector<BYTE> file(54 + size_t(pixelBytes));
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = BYTE(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, UINT(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kSize);
-    put32(22, topDown ? UINT(-int(kSize)) : kSize);
-    file[26] = 1;
-    file[28] = 24;
-    for (size_t i = 54; i < file.size(); ++i)
-        file[i] = BYTE(i * 2654435761u >> 13);
-    return file;
+    return txbench::Make24BitBmp(kSize, kSize, topDown);
 }
 
+// A windowless device with the destination surface.
 struct Device {
     Device() {
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params = {};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 64;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        if (d3d)
-            d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
-        if (device) device->CreateImageSurface(kSize, kSize, D3DFMT_X8R8G8B8, &surface);
+        if (base.device) base.device->CreateImageSurface(kSize, kSize, D3DFMT_X8R8G8B8, &surface);
     }
     ~Device() {
         if (surface) surface->Release();
-        if (device) device->Release();
-        if (d3d) d3d->Release();
     }
-    IDirect3D8* d3d = nullptr;
-    IDirect3DDevice8* device = nullptr;
+    txbench::OffscreenDevice base;
     IDirect3DSurface8* surface = nullptr;
 };
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "imagefile/image_file.h"
 #include "platform/direct3d8.h"
 #include "texture/texture.h"
@@ -29,24 +30,7 @@ constexpr UINT kSize = 2048;
 constexpr size_t kTopBytes = size_t(kSize) * kSize * 4;
 
 std::vector<BYTE> MakeBmp() {
-    const UINT stride = kSize * 3;
-    std::vector<BYTE> file(54 + size_t(stride) * kSize);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = BYTE(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, UINT(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kSize);
-    put32(22, kSize);
-    file[26] = 1;
-    file[28] = 24;
-    for (size_t i = 54; i < file.size(); ++i)
-        file[i] = BYTE(i * 2654435761u >> 13);
-    return file;
+    return txbench::Make24BitBmp(kSize, kSize);
 }
 
 // The bitmap as a file in the temporary folder, removed at exit.
@@ -71,27 +55,7 @@ const BitmapFile& File() {
     return file;
 }
 
-struct Device {
-    Device() {
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params = {};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 64;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        if (d3d)
-            d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
-    }
-    ~Device() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-    }
-    IDirect3D8* d3d = nullptr;
-    IDirect3DDevice8* device = nullptr;
-};
+using Device = txbench::OffscreenDevice;
 
 // Wall and thread CPU milliseconds of some work.
 struct Times {
