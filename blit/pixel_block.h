@@ -31,13 +31,13 @@ inline bool TxIsValidFilter(DWORD filter) {
 // reads it and writes only `dither`. Pixels and palette are borrowed and must
 // outlive the transfer.
 struct PixelBlock {
-    void* data;           // pixel (0, 0, 0) of the coordinates of bounds and box
-    D3DFORMAT format;     // D3DFORMAT, FourCC or extended format
-    UINT rowPitch;        // bytes per row (per row of 4x4 blocks for DXT)
-    UINT slicePitch;      // bytes per slice; 0 for a surface
-    D3DBOX bounds;        // extent of the whole image the block belongs to
-    D3DBOX box;           // region to read or write; right, bottom, back exclusive
-    UINT dither;          // non-zero: ordered dither when writing
-    D3DCOLOR colorKey;    // 0: none; else matching source pixels become (0,0,0,0)
+    void* data;                  // pixel (0, 0, 0) of the coordinates of bounds and box
+    D3DFORMAT format;            // D3DFORMAT, FourCC or extended format
+    UINT rowPitch;               // bytes per row (per row of 4x4 blocks for DXT)
+    UINT slicePitch;             // bytes per slice; 0 for a surface
+    D3DBOX bounds;               // extent of the whole image the block belongs to
+    D3DBOX box;                  // region to read or write; right, bottom, back exclusive
+    UINT dither;                 // non-zero: ordered dither when writing
+    D3DCOLOR colorKey;           // 0: none; else matching source pixels become (0,0,0,0)
     const PALETTEENTRY* palette; // 256 entries or null (reads as opaque white)
 };

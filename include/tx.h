@@ -2,11 +2,11 @@
 // Direct3D 8 runtime. Include this one header and link Tx::tx.
 #pragma once
 
-#include "platform/win32_types.h"
-#include "platform/win32_system.h"
 #include "platform/d3d8_types.h"
 #include "platform/direct3d8.h"
 #include "platform/runtime_control.h"
+#include "platform/win32_system.h"
+#include "platform/win32_types.h"
 #include "platform/win32_ui.h"
 
 #include "mathlib/matrix.h"

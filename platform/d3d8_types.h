@@ -6,16 +6,16 @@
 
 typedef DWORD D3DCOLOR;
 
-#define D3DCOLOR_ARGB(a, r, g, b)                                                                \
-    (static_cast<D3DCOLOR>(((static_cast<DWORD>(a) & 0xFFu) << 24) |                            \
-                           ((static_cast<DWORD>(r) & 0xFFu) << 16) |                            \
-                           ((static_cast<DWORD>(g) & 0xFFu) << 8) | (static_cast<DWORD>(b) & 0xFFu)))
+#define D3DCOLOR_ARGB(a, r, g, b)                                                                  \
+    (static_cast<D3DCOLOR>(                                                                        \
+        ((static_cast<DWORD>(a) & 0xFFu) << 24) | ((static_cast<DWORD>(r) & 0xFFu) << 16) |        \
+        ((static_cast<DWORD>(g) & 0xFFu) << 8) | (static_cast<DWORD>(b) & 0xFFu)))
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xFF, r, g, b)
 
 // Four characters packed little-endian: the first character is the lowest byte.
-#define MAKEFOURCC(a, b, c, d)                                                                   \
-    (static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) | \
-     (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |                                          \
+#define MAKEFOURCC(a, b, c, d)                                                                     \
+    (static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |  \
+     (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |                                            \
      (static_cast<DWORD>(static_cast<BYTE>(d)) << 24))
 
 // ---------------------------------------------------------------------------

@@ -42,15 +42,14 @@ struct IDirect3D8 : IUnknown {
     virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* displayMode) = 0;
     virtual HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE checkType, D3DFORMAT displayFormat,
                                     D3DFORMAT backBufferFormat, BOOL windowed) = 0;
-    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType,
-                                      D3DFORMAT adapterFormat, DWORD usage,
-                                      D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
+    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                                      DWORD usage, D3DRESOURCETYPE resourceType,
+                                      D3DFORMAT checkFormat) = 0;
     virtual HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType,
                                                D3DFORMAT surfaceFormat, BOOL windowed,
                                                D3DMULTISAMPLE_TYPE multiSampleType) = 0;
     virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType,
-                                           D3DFORMAT adapterFormat,
-                                           D3DFORMAT renderTargetFormat,
+                                           D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
                                            D3DFORMAT depthStencilFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS8* caps) = 0;
     virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
@@ -75,14 +74,12 @@ struct IDirect3DDevice8 : IUnknown {
                                   IDirect3DSurface8** backBufferSurface) = 0;
 
     virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
-                                  D3DFORMAT format, D3DPOOL pool,
-                                  IDirect3DTexture8** texture) = 0;
+                                  D3DFORMAT format, D3DPOOL pool, IDirect3DTexture8** texture) = 0;
     virtual HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels,
                                         DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                         IDirect3DVolumeTexture8** volumeTexture) = 0;
-    virtual HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage,
-                                      D3DFORMAT format, D3DPOOL pool,
-                                      IDirect3DCubeTexture8** cubeTexture) = 0;
+    virtual HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format,
+                                      D3DPOOL pool, IDirect3DCubeTexture8** cubeTexture) = 0;
     virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                        IDirect3DVertexBuffer8** vertexBuffer) = 0;
     virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,

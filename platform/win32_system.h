@@ -80,8 +80,8 @@ BOOL UnmapViewOfFile(LPCVOID baseAddress);
 DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, DWORD* numberOfBytesRead,
               void* overlapped);
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite,
-               DWORD* numberOfBytesWritten, void* overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, DWORD* numberOfBytesWritten,
+               void* overlapped);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR fileName);
 BOOL DeleteFileW(LPCWSTR fileName);

@@ -64,7 +64,7 @@ typedef intptr_t (*FARPROC)();
 // ---------------------------------------------------------------------------
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define MAKE_HRESULT(sev, fac, code)                                                              \
+#define MAKE_HRESULT(sev, fac, code)                                                               \
     static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | \
                          static_cast<uint32_t>(code))
 
@@ -128,8 +128,12 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
-inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool operator!=(REFGUID a, REFGUID b) {
+    return !IsEqualGUID(a, b);
+}
 
 // The root of every reference-counted interface.
 struct IUnknown {

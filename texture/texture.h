@@ -20,54 +20,51 @@
 // ---------------------------------------------------------------------------
 HRESULT TxLoadSurfaceFromMemory(IDirect3DSurface8* destSurface, const PALETTEENTRY* destPalette,
                                 const RECT* destRect, LPCVOID srcMemory, D3DFORMAT srcFormat,
-                                UINT srcPitch, const PALETTEENTRY* srcPalette,
-                                const RECT* srcRect, DWORD filter, D3DCOLOR colorKey);
+                                UINT srcPitch, const PALETTEENTRY* srcPalette, const RECT* srcRect,
+                                DWORD filter, D3DCOLOR colorKey);
 
 HRESULT TxLoadVolumeFromMemory(IDirect3DVolume8* destVolume, const PALETTEENTRY* destPalette,
                                const D3DBOX* destBox, LPCVOID srcMemory, D3DFORMAT srcFormat,
-                               UINT srcRowPitch, UINT srcSlicePitch,
-                               const PALETTEENTRY* srcPalette, const D3DBOX* srcBox,
-                               DWORD filter, D3DCOLOR colorKey);
+                               UINT srcRowPitch, UINT srcSlicePitch, const PALETTEENTRY* srcPalette,
+                               const D3DBOX* srcBox, DWORD filter, D3DCOLOR colorKey);
 
 HRESULT TxLoadSurfaceFromSurface(IDirect3DSurface8* destSurface, const PALETTEENTRY* destPalette,
                                  const RECT* destRect, IDirect3DSurface8* srcSurface,
-                                 const PALETTEENTRY* srcPalette, const RECT* srcRect,
-                                 DWORD filter, D3DCOLOR colorKey);
+                                 const PALETTEENTRY* srcPalette, const RECT* srcRect, DWORD filter,
+                                 D3DCOLOR colorKey);
 
 HRESULT TxLoadVolumeFromVolume(IDirect3DVolume8* destVolume, const PALETTEENTRY* destPalette,
                                const D3DBOX* destBox, IDirect3DVolume8* srcVolume,
-                               const PALETTEENTRY* srcPalette, const D3DBOX* srcBox,
-                               DWORD filter, D3DCOLOR colorKey);
+                               const PALETTEENTRY* srcPalette, const D3DBOX* srcBox, DWORD filter,
+                               D3DCOLOR colorKey);
 
 // ---------------------------------------------------------------------------
 // Texture creation from image files
 // ---------------------------------------------------------------------------
 HRESULT TxCheckResourceRequirements(DWORD usage, IDirect3DDevice8* device, UINT* width,
-                                    UINT* height, UINT* depth, UINT* mipLevels,
-                                    D3DFORMAT* format, D3DPOOL pool,
-                                    D3DRESOURCETYPE resourceType);
+                                    UINT* height, UINT* depth, UINT* mipLevels, D3DFORMAT* format,
+                                    D3DPOOL pool, D3DRESOURCETYPE resourceType);
 
 HRESULT TxCreateTextureFromFile(IDirect3DDevice8* device, LPCSTR srcFile,
                                 IDirect3DTexture8** texture);
 
-HRESULT TxCreateTextureFromFileEx(IDirect3DDevice8* device, LPCSTR srcFile, UINT width,
-                                  UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                  D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                  D3DCOLOR colorKey, ImageInfo* srcInfo, PALETTEENTRY* palette,
+HRESULT TxCreateTextureFromFileEx(IDirect3DDevice8* device, LPCSTR srcFile, UINT width, UINT height,
+                                  UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                  ImageInfo* srcInfo, PALETTEENTRY* palette,
                                   IDirect3DTexture8** texture);
 
 HRESULT TxCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, LPCVOID srcData,
-                                          UINT srcDataSize, UINT width, UINT height,
-                                          UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                          D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                          D3DCOLOR colorKey, ImageInfo* srcInfo,
+                                          UINT srcDataSize, UINT width, UINT height, UINT mipLevels,
+                                          DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                          DWORD mipFilter, D3DCOLOR colorKey, ImageInfo* srcInfo,
                                           PALETTEENTRY* palette, IDirect3DTexture8** texture);
 
 // ---------------------------------------------------------------------------
 // Mipmap filtering
 // ---------------------------------------------------------------------------
-HRESULT TxFilterTexture(IDirect3DBaseTexture8* texture, const PALETTEENTRY* palette,
-                        UINT srcLevel, DWORD filter);
+HRESULT TxFilterTexture(IDirect3DBaseTexture8* texture, const PALETTEENTRY* palette, UINT srcLevel,
+                        DWORD filter);
 
 // ---------------------------------------------------------------------------
 // Saving surfaces

@@ -57,7 +57,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-void LiveObjectTest::SetUp() { liveAtStart_ = txplatform::LiveObjectCount(); }
+void LiveObjectTest::SetUp() {
+    liveAtStart_ = txplatform::LiveObjectCount();
+}
 
 void LiveObjectTest::TearDown() {
     EXPECT_EQ(txplatform::LiveObjectCount(), liveAtStart_)

@@ -51,6 +51,6 @@ private:
 
 // Skips the current test (reported as skipped) when a corpus file is absent;
 // otherwise stores its path in `var`.
-#define TX_REQUIRE_CORPUS_FILE(var, relative)                                                    \
-    const std::string var = ::txtest::CorpusPath(relative);                                      \
+#define TX_REQUIRE_CORPUS_FILE(var, relative)                                                      \
+    const std::string var = ::txtest::CorpusPath(relative);                                        \
     if (var.empty()) GTEST_SKIP() << "corpus file absent: " << (relative)
