@@ -28,21 +28,6 @@ bool SamePalette(const PixelCodec& a, const PixelCodec& b) {
     return true;
 }
 
-// Bytes of one 4x4 block of a block-compressed format; 0 for other formats.
-UINT CompressedBlockBytes(D3DFORMAT format) {
-    switch (format) {
-    case D3DFMT_DXT1:
-        return 8;
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
 // Maps destination indices to source indices for the point filter. Below
 // 65536 pixels on both sides the step is a 16.16 fixed-point number, and
 // destination index d samples floor(d * step / 65536). That mapping is what
@@ -147,7 +132,7 @@ HRESULT Blitter::TryIdenticalBlocks() {
     if (((sb.Left | sb.Top | sb.Right | sb.Bottom | db.Left | db.Top | db.Right | db.Bottom) & 3) !=
         0)
         return E_FAIL;
-    const UINT blockBytes = CompressedBlockBytes(dst.format);
+    const UINT blockBytes = D3DDxtBlockBytes(dst.format);
     if (blockBytes == 0) return E_FAIL;
     if (dst.depth == 0) return S_OK;
 

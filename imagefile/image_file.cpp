@@ -52,21 +52,11 @@ HRESULT ImageFile::InitFromBlock(const PixelBlock& block) {
     rowPitch = block.rowPitch;
     slicePitch = block.slicePitch;
 
-    switch (format) {
-    case D3DFMT_DXT1:
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
+    if (D3DIsDxtFormat(format)) {
         box.Left &= ~3u;
         box.Top &= ~3u;
-        break;
-    case D3DFMT_YUY2:
-    case D3DFMT_UYVY:
+    } else if (D3DIsYuvFormat(format)) {
         box.Left &= ~1u;
-        break;
-    default:
-        break;
     }
     width = box.Right - box.Left;
     height = box.Bottom - box.Top;

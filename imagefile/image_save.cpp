@@ -41,20 +41,10 @@ struct Layout {
 };
 
 Layout TightLayout(D3DFORMAT format, UINT width, UINT height) {
-    switch (format) {
-    case D3DFMT_DXT1:
-        return {(UINT64(width) + 3) / 4 * 8, (UINT64(height) + 3) / 4};
-    case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-    case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-        return {(UINT64(width) + 3) / 4 * 16, (UINT64(height) + 3) / 4};
-    case D3DFMT_YUY2:
-    case D3DFMT_UYVY:
-        return {(UINT64(width) + 1) / 2 * 4, height};
-    default:
-        return {UINT64(width) * (TxGetFormatInfo(format)->bitsPerPixel / 8), height};
-    }
+    if (const UINT blockBytes = D3DDxtBlockBytes(format))
+        return {(UINT64(width) + 3) / 4 * blockBytes, (UINT64(height) + 3) / 4};
+    if (D3DIsYuvFormat(format)) return {(UINT64(width) + 1) / 2 * 4, height};
+    return {UINT64(width) * (TxGetFormatInfo(format)->bitsPerPixel / 8), height};
 }
 
 // Converts one image to `target` through the blit engine, ordered dither on.

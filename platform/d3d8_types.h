@@ -98,6 +98,30 @@ enum D3DFORMAT : DWORD {
     D3DFMT_FORCE_DWORD = 0x7FFFFFFF
 };
 
+// Bytes of one 4x4 block of a block-compressed (DXT) format; 0 for any
+// other format.
+inline UINT D3DDxtBlockBytes(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_DXT1:
+        return 8;
+    case D3DFMT_DXT2:
+    case D3DFMT_DXT3:
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5:
+        return 16;
+    default:
+        return 0;
+    }
+}
+inline bool D3DIsDxtFormat(D3DFORMAT format) {
+    return D3DDxtBlockBytes(format) != 0;
+}
+
+// The packed 4:2:2 formats, stored as pairs of pixels.
+inline bool D3DIsYuvFormat(D3DFORMAT format) {
+    return format == D3DFMT_YUY2 || format == D3DFMT_UYVY;
+}
+
 // ---------------------------------------------------------------------------
 // Resources
 // ---------------------------------------------------------------------------
@@ -316,6 +340,19 @@ struct D3DADAPTER_IDENTIFIER8 {
 #define D3DPTEXTURECAPS_MIPCUBEMAP 0x00010000u
 #define D3DPTEXTURECAPS_CUBEMAP_POW2 0x00020000u
 #define D3DPTEXTURECAPS_VOLUMEMAP_POW2 0x00040000u
+
+// The TextureCaps bit that limits a resource type to power-of-two sizes, and
+// the one that allows it mipmaps.
+inline DWORD D3DPowerOfTwoTextureCap(D3DRESOURCETYPE type) {
+    return type == D3DRTYPE_CUBETEXTURE     ? D3DPTEXTURECAPS_CUBEMAP_POW2
+           : type == D3DRTYPE_VOLUMETEXTURE ? D3DPTEXTURECAPS_VOLUMEMAP_POW2
+                                            : D3DPTEXTURECAPS_POW2;
+}
+inline DWORD D3DMipmapTextureCap(D3DRESOURCETYPE type) {
+    return type == D3DRTYPE_CUBETEXTURE     ? D3DPTEXTURECAPS_MIPCUBEMAP
+           : type == D3DRTYPE_VOLUMETEXTURE ? D3DPTEXTURECAPS_MIPVOLUMEMAP
+                                            : D3DPTEXTURECAPS_MIPMAP;
+}
 
 // RasterCaps bits
 #define D3DPRASTERCAPS_ZTEST 0x00000010u

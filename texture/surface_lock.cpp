@@ -6,15 +6,6 @@
 
 namespace {
 
-bool IsDxt(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
-bool IsYuv(D3DFORMAT format) {
-    return format == D3DFMT_YUY2 || format == D3DFMT_UYVY;
-}
-
 UINT RoundUp(UINT value, UINT multiple) {
     const UINT64 rounded = (UINT64(value) + multiple - 1) / multiple * multiple;
     return static_cast<UINT>(std::min<UINT64>(rounded, 0xFFFFFFFFu));
@@ -24,12 +15,12 @@ UINT RoundUp(UINT value, UINT multiple) {
 // pairs for YUY2 and UYVY. The right and bottom edges stay within the limits.
 void WidenToBlocks(D3DFORMAT format, UINT limitWidth, UINT limitHeight, UINT* left, UINT* top,
                    UINT* right, UINT* bottom) {
-    if (IsDxt(format)) {
+    if (D3DIsDxtFormat(format)) {
         *left &= ~3u;
         *top &= ~3u;
         *right = std::min(RoundUp(*right, 4), limitWidth);
         *bottom = std::min(RoundUp(*bottom, 4), limitHeight);
-    } else if (IsYuv(format)) {
+    } else if (D3DIsYuvFormat(format)) {
         *left &= ~1u;
         *right = std::min(RoundUp(*right, 2), limitWidth);
     }
@@ -62,7 +53,7 @@ DWORD DiscardFlag(Resource* resource, REFIID iid) {
 HRESULT SurfaceLock::MakeCopy(IDirect3DSurface8* source, const D3DSURFACE_DESC& desc, bool fill) {
     UINT copyWidth = desc.Width;
     UINT copyHeight = desc.Height;
-    if (IsDxt(desc.Format)) {
+    if (D3DIsDxtFormat(desc.Format)) {
         copyWidth = RoundUp(copyWidth, 4);
         copyHeight = RoundUp(copyHeight, 4);
     }
@@ -135,7 +126,7 @@ HRESULT SurfaceLock::Lock(PixelBlock* block, IDirect3DSurface8* lockedSurface,
     auto lockTarget = [&](IDirect3DSurface8* target) -> HRESULT {
         UINT targetWidth = desc.Width;
         UINT targetHeight = desc.Height;
-        if (target == copy && IsDxt(desc.Format)) {
+        if (target == copy && D3DIsDxtFormat(desc.Format)) {
             targetWidth = RoundUp(targetWidth, 4);
             targetHeight = RoundUp(targetHeight, 4);
         }
@@ -143,8 +134,9 @@ HRESULT SurfaceLock::Lock(PixelBlock* block, IDirect3DSurface8* lockedSurface,
             UINT left = static_cast<UINT>(requested.left), top = static_cast<UINT>(requested.top);
             UINT right = static_cast<UINT>(requested.right);
             UINT bottom = static_cast<UINT>(requested.bottom);
-            WidenToBlocks(desc.Format, targetWidth, IsDxt(desc.Format) ? targetHeight : desc.Height,
-                          &left, &top, &right, &bottom);
+            WidenToBlocks(desc.Format, targetWidth,
+                          D3DIsDxtFormat(desc.Format) ? targetHeight : desc.Height, &left, &top,
+                          &right, &bottom);
             widened = RECT{static_cast<LONG>(left), static_cast<LONG>(top),
                            static_cast<LONG>(right), static_cast<LONG>(bottom)};
             wholeLock = left == 0 && top == 0 && right == targetWidth && bottom == targetHeight;

@@ -38,33 +38,6 @@ UINT FullChainLength(UINT largest) {
     return levels;
 }
 
-DWORD PowerOfTwoCap(D3DRESOURCETYPE type) {
-    switch (type) {
-    case D3DRTYPE_CUBETEXTURE:
-        return D3DPTEXTURECAPS_CUBEMAP_POW2;
-    case D3DRTYPE_VOLUMETEXTURE:
-        return D3DPTEXTURECAPS_VOLUMEMAP_POW2;
-    default:
-        return D3DPTEXTURECAPS_POW2;
-    }
-}
-
-DWORD MipmapCap(D3DRESOURCETYPE type) {
-    switch (type) {
-    case D3DRTYPE_CUBETEXTURE:
-        return D3DPTEXTURECAPS_MIPCUBEMAP;
-    case D3DRTYPE_VOLUMETEXTURE:
-        return D3DPTEXTURECAPS_MIPVOLUMEMAP;
-    default:
-        return D3DPTEXTURECAPS_MIPMAP;
-    }
-}
-
-bool IsDxtFormat(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
 UINT ValueOr(const UINT* value, UINT fallback) {
     return value ? *value : fallback;
 }
@@ -118,7 +91,7 @@ void ApplyDeviceLimits(const D3DCAPS8& caps, D3DRESOURCETYPE type, Extent* e) {
             }
         }
     }
-    if (caps.TextureCaps & PowerOfTwoCap(type)) {
+    if (caps.TextureCaps & D3DPowerOfTwoTextureCap(type)) {
         e->width = RoundUpToPowerOfTwo(e->width);
         e->height = RoundUpToPowerOfTwo(e->height);
         e->depth = RoundUpToPowerOfTwo(e->depth);
@@ -128,7 +101,7 @@ void ApplyDeviceLimits(const D3DCAPS8& caps, D3DRESOURCETYPE type, Extent* e) {
 UINT LevelCount(UINT requested, const Extent& e, D3DRESOURCETYPE type, const D3DCAPS8* caps) {
     // Without a device (the scratch pool) every chain is possible.
     if (caps) {
-        if (!(caps->TextureCaps & MipmapCap(type))) return 1;
+        if (!(caps->TextureCaps & D3DMipmapTextureCap(type))) return 1;
         if ((caps->TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) &&
             !(IsPowerOfTwo(e.width) && IsPowerOfTwo(e.height) && IsPowerOfTwo(e.depth)))
             return 1;
@@ -172,7 +145,7 @@ HRESULT TxCheckResourceRequirements(DWORD usage, IDirect3DDevice8* device, UINT*
     }
     // Whole 4x4 blocks in every pool: the pixels of a DXT surface are stored
     // by block.
-    if (IsDxtFormat(chosen)) {
+    if (D3DIsDxtFormat(chosen)) {
         extent.width = RoundUpToMultipleOf4(extent.width);
         extent.height = RoundUpToMultipleOf4(extent.height);
     }

@@ -246,15 +246,10 @@ void DecodeBlock(D3DFORMAT format, const unsigned char* block, uint32_t texels[1
         texels[i] = (texels[i] & 0x00FFFFFFu) | (alpha[i] << 24);
 }
 
-bool IsBlockFormat(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
 } // namespace
 
 bool CanDecodeFormat(D3DFORMAT format) {
-    if (IsBlockFormat(format)) return true;
+    if (D3DIsDxtFormat(format)) return true;
     const unsigned char probe[8] = {};
     uint32_t out[1];
     return DecodeRow(format, probe, 1, out, nullptr);
@@ -264,8 +259,7 @@ bool DecodeTexels(D3DFORMAT format, const void* source, size_t sourcePitch, int 
                   uint32_t* out, size_t outPitch, const PALETTEENTRY* palette) {
     if (!source || !out || width < 0 || height < 0) return false;
     const unsigned char* base = static_cast<const unsigned char*>(source);
-    if (IsBlockFormat(format)) {
-        const size_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+    if (const size_t blockBytes = D3DDxtBlockBytes(format)) {
         for (int by = 0; by < height; by += 4) {
             const unsigned char* blockRow = base + static_cast<size_t>(by / 4) * sourcePitch;
             for (int bx = 0; bx < width; bx += 4) {

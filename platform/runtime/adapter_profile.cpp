@@ -279,28 +279,6 @@ bool BackBufferMatchesDisplay(D3DFORMAT display, D3DFORMAT backBuffer) {
            (display == D3DFMT_X1R5G5B5 && backBuffer == D3DFMT_A1R5G5B5);
 }
 
-DWORD Pow2CapOf(D3DRESOURCETYPE type) {
-    switch (type) {
-    case D3DRTYPE_CUBETEXTURE:
-        return D3DPTEXTURECAPS_CUBEMAP_POW2;
-    case D3DRTYPE_VOLUMETEXTURE:
-        return D3DPTEXTURECAPS_VOLUMEMAP_POW2;
-    default:
-        return D3DPTEXTURECAPS_POW2;
-    }
-}
-
-DWORD MipCapOf(D3DRESOURCETYPE type) {
-    switch (type) {
-    case D3DRTYPE_CUBETEXTURE:
-        return D3DPTEXTURECAPS_MIPCUBEMAP;
-    case D3DRTYPE_VOLUMETEXTURE:
-        return D3DPTEXTURECAPS_MIPVOLUMEMAP;
-    default:
-        return D3DPTEXTURECAPS_MIPMAP;
-    }
-}
-
 void FillCaps(const AdapterProfile& profile, D3DDEVTYPE deviceType, D3DCAPS8* caps) {
     // Capability words whose bits the public header does not name are
     // written as numbers, each with what it stands for.

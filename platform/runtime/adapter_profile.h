@@ -71,8 +71,4 @@ bool BackBufferMatchesDisplay(D3DFORMAT display, D3DFORMAT backBuffer);
 
 void FillCaps(const AdapterProfile& profile, D3DDEVTYPE deviceType, D3DCAPS8* caps);
 
-// The power-of-two and mipmap capability bits of a texture resource type.
-DWORD Pow2CapOf(D3DRESOURCETYPE type);
-DWORD MipCapOf(D3DRESOURCETYPE type);
-
 } // namespace txruntime

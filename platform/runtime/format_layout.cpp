@@ -83,11 +83,6 @@ int FormatLayoutIndex(D3DFORMAT format) {
     return -1;
 }
 
-bool IsDxtFormat(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
 const char* FormatName(D3DFORMAT format) {
     if (const FormatLayout* layout = FindFormatLayout(format)) return layout->name;
     switch (format) {

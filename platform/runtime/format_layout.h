@@ -33,8 +33,6 @@ unsigned FormatLayoutCount();
 // Position of `format` in that order, or -1.
 int FormatLayoutIndex(D3DFORMAT format);
 
-bool IsDxtFormat(D3DFORMAT format);
-
 // Name of a format for messages ("A8R8G8B8", "DXT1", or the number).
 const char* FormatName(D3DFORMAT format);
 

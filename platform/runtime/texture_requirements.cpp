@@ -94,7 +94,7 @@ HRESULT CheckProfileLimits(const AdapterProfile& profile, const char* call,
     const bool pow2 = IsPowerOfTwo(r.width) && IsPowerOfTwo(r.height) && IsPowerOfTwo(r.depth);
     if (!pow2) {
         const bool conditional = (caps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
-        if (caps & Pow2CapOf(r.type)) {
+        if (caps & D3DPowerOfTwoTextureCap(r.type)) {
             // Only plain textures have the conditional exception, and only
             // with a single level.
             if (!(conditional && r.type == D3DRTYPE_TEXTURE && r.levels == 1))
@@ -128,7 +128,7 @@ HRESULT CheckTextureRequest(const AdapterProfile& profile, const char* call,
 
     const UINT full = FullChainLength(r.width, r.height, r.depth);
     const bool scratch = r.pool == D3DPOOL_SCRATCH;
-    if (!scratch && !(profile.textureCaps & MipCapOf(r.type))) {
+    if (!scratch && !(profile.textureCaps & D3DMipmapTextureCap(r.type))) {
         if (r.levels > 1)
             return Fail(D3DERR_INVALIDCALL, call, "profile \"%s\" has no mipmapped %ss",
                         profile.name, TypeName(r.type));
